@@ -122,6 +122,26 @@ void Surface::paintPicture(const QImage& picture, float x1, float y1, float w1, 
     if (columns.first >= columns.last || rows.first >= rows.last)
         return;
 
+    // A copy at natural size to whole-pixel positions (the pieces onto the sheet) is a plain
+    // row copy.
+    const bool wholePixels = x1 == std::floor(x1) && y1 == std::floor(y1) && x2 == std::floor(x2) &&
+                             y2 == std::floor(y2);
+    if (wholePixels && w1 == w2 && h1 == h2 &&
+        (picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32)) {
+        const int shiftX = static_cast<int>(x2 - x1);
+        const int shiftY = static_cast<int>(y2 - y1);
+        const int first = std::max(columns.first, srcLeft - shiftX);
+        const int last = std::min(columns.last, srcRight - shiftX);
+        for (int y = std::max(rows.first, srcTop - shiftY);
+             y < std::min(rows.last, srcBottom - shiftY); ++y) {
+            const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y + shiftY));
+            QRgb* to = row(y);
+            for (int x = first; x < last; ++x)
+                to[x] = from[x + shiftX] | 0xff000000u;
+        }
+        return;
+    }
+
     const int regionWidth = srcRight - srcLeft;
     const int regionHeight = srcBottom - srcTop;
     QImage source = picture.copy(srcLeft, srcTop, regionWidth, regionHeight);

@@ -1,0 +1,45 @@
+#include "conversion/sheet.h"
+#include "surface/rounding.h"
+#include "surface/surface.h"
+
+namespace hakomiru {
+
+// clang-format off
+const std::array<Cell, pieceCount> PieceLayout = {{
+    {2, 7}, {2, 2}, {5, 7}, {5, 2},   // slot 0 (絵A)
+    {2, 8}, {2, 1}, {5, 8}, {5, 1},   // slot 1 (絵B), quarters turned
+    {6, 3}, {6, 6}, {1, 3}, {1, 6},   // slot 2: strip ends
+    {2, 4}, {2, 5}, {5, 4}, {5, 5},   // slot 3: band middles
+    {2, 3}, {2, 6}, {5, 3}, {5, 6},   // slot 4: crossings
+    {3, 6}, {3, 3}, {4, 6}, {4, 3},   // slot 5 (絵C): strip middles
+}};
+// clang-format on
+
+QSize sheetCanvasSize(const Surface& pieceBox0)
+{
+    return QSize(toInt(pieceBox0.width() * 8.5 + 2), toInt(pieceBox0.height() * 6.5 + 2));
+}
+
+void PlacePieces(std::span<Surface> pieceBoxes, Surface& canvas)
+{
+    for (int k = 0; k < pieceCount; ++k) {
+        const Cell cell = PieceLayout[std::size_t(k)];
+        const auto W = static_cast<float>(pieceBoxes[0].width());
+        const auto H = static_cast<float>(pieceBoxes[0].height());
+        const float sheetMargin = W / 4;
+        Surface& piece = pieceBoxes[std::size_t(k)];
+        piece.setLeft(float(cell.column - 1) * W + 1 + sheetMargin);
+        piece.setTop(float(cell.row - 1) * H + 1);
+        canvas.paintPicture(piece.image(), piece.left(), piece.top());
+    }
+}
+
+void ConvertSheet(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes,
+                  Surface& canvas)
+{
+    CutQuarterPieces(sourceBoxes, pieceBoxes);
+    PlacePieces(pieceBoxes, canvas);
+    DrawSheetLines(pieceBoxes[0], canvas);
+}
+
+} // namespace hakomiru

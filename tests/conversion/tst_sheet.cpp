@@ -1,0 +1,241 @@
+#include <QtTest>
+
+#include <algorithm>
+#include <vector>
+
+#include "conversion/sheet.h"
+#include "surface/surface.h"
+#include "test_pictures.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+const QRgb black = qRgb(0, 0, 0);
+const QRgb white = qRgb(255, 255, 255);
+const QRgb canvasBack = qRgb(212, 208, 200); // not white, so erased lines show
+
+// Quadrant colours of each slot: slot i, quadrant j.
+QRgb quadrantColor(int slot, int quadrant)
+{
+    return qRgb(40 + 30 * slot, 60 + 40 * quadrant, 200 - 20 * slot - 10 * quadrant);
+}
+const QRgb markerColor = qRgb(255, 0, 255);
+
+struct Sheet
+{
+    std::vector<Surface> sources;
+    std::vector<Surface> pieces;
+    Surface canvas{1702, 1302, canvasBack};
+
+    Sheet()
+    {
+        for (int i = 0; i < 8; ++i) {
+            sources.emplace_back(489, 489, canvasBack);
+            if (i < slotCount)
+                sources.back().setPicture(quadrantPicture(489, 489, quadrantColor(i, 0),
+                                                          quadrantColor(i, 1), quadrantColor(i, 2),
+                                                          quadrantColor(i, 3), markerColor));
+        }
+        for (int n = 0; n < pieceBoxCount; ++n)
+            pieces.emplace_back(200, 200, canvasBack);
+    }
+    void convert() { ConvertSheet(sources, pieces, canvas); }
+};
+
+// The top-left corner of cell (row, column) for 200-pixel pieces: margin 50, one pixel inset.
+QPoint cellCorner(int row, int column)
+{
+    return {(column - 1) * 200 + 1 + 50, (row - 1) * 200 + 1};
+}
+
+bool hasSegment(const std::vector<Segment>& segments, Segment wanted)
+{
+    return std::find(segments.begin(), segments.end(), wanted) != segments.end();
+}
+
+} // namespace
+
+class tst_Sheet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void canvasSize() { QCOMPARE(sheetCanvasSize(Surface(200, 200)), QSize(1702, 1302)); }
+
+    void piecesLandInTheirCells_data()
+    {
+        QTest::addColumn<int>("piece");
+        QTest::addColumn<QPoint>("corner");
+        QTest::newRow("piece 5") << 5 << QPoint(51, 201);
+        QTest::newRow("piece 10") << 10 << QPoint(451, 1);
+        QTest::newRow("piece 4") << 4 << QPoint(1451, 201);
+        QTest::newRow("piece 8") << 8 << QPoint(451, 1001);
+        QTest::newRow("piece 0") << 0 << QPoint(1251, 201);
+        QTest::newRow("piece 23") << 23 << QPoint(451, 601);
+    }
+    void piecesLandInTheirCells()
+    {
+        QFETCH(int, piece);
+        QFETCH(QPoint, corner);
+        Sheet sheet;
+        CutQuarterPieces(sheet.sources, sheet.pieces);
+        PlacePieces(sheet.pieces, sheet.canvas);
+        const Surface& box = sheet.pieces[std::size_t(piece)];
+        QCOMPARE(QPointF(box.left(), box.top()), QPointF(corner));
+        // The painted copy: the piece's own pixels from the corner on, nothing left of it.
+        for (const QPoint p : {QPoint(0, 0), QPoint(199, 0), QPoint(0, 199), QPoint(123, 77)})
+            QCOMPARE(sheet.canvas.point(corner.x() + p.x(), corner.y() + p.y()),
+                     box.point(p.x(), p.y()));
+    }
+
+    // Each cell shows the right quarter of the right slot; slot 1's quarters are turned.
+    void everyCellShowsItsQuarter()
+    {
+        Sheet sheet;
+        sheet.convert();
+        for (int k = 0; k < pieceCount; ++k) {
+            const int slot = k / 4;
+            const int quarter = k % 4;
+            const QPoint corner =
+                cellCorner(PieceLayout[std::size_t(k)].row, PieceLayout[std::size_t(k)].column);
+            QVERIFY2(sheet.canvas.point(corner.x() + 100, corner.y() + 100) ==
+                         quadrantColor(slot, quarter),
+                     qPrintable(QStringLiteral("piece %1").arg(k)));
+            // The marker sits in the top-left corner of quarter 0: upright it stays top-left,
+            // slot 1's quarter 0 turns a quarter clockwise and shows it top-right.
+            if (quarter == 0) {
+                const QPoint markerAt = slot == 1 ? QPoint(195, 4) : QPoint(4, 4);
+                const QPoint otherCorner = slot == 1 ? QPoint(4, 4) : QPoint(195, 4);
+                QCOMPARE(sheet.canvas.point(corner.x() + markerAt.x(), corner.y() + markerAt.y()),
+                         markerColor);
+                QCOMPARE(
+                    sheet.canvas.point(corner.x() + otherCorner.x(), corner.y() + otherCorner.y()),
+                    quadrantColor(slot, 0));
+            }
+        }
+        // The layout as a map: 24 pieces in 24 distinct cells of the two bands and two strips.
+        std::vector<std::pair<int, int>> cells;
+        for (const Cell c : PieceLayout) {
+            QVERIFY(c.row == 2 || c.row == 5 || c.column == 3 || c.column == 6);
+            cells.emplace_back(c.row, c.column);
+        }
+        std::sort(cells.begin(), cells.end());
+        QVERIFY(std::adjacent_find(cells.begin(), cells.end()) == cells.end());
+    }
+
+    void segmentsInOrderWithWorkedValues()
+    {
+        const auto s = sheetSegments(200, 200);
+        QCOMPARE(int(s.size()), 130);
+        QCOMPARE(int(std::count_if(s.begin(), s.end(),
+                                   [](const Segment& g) { return g.color == white; })),
+                 4);
+        QCOMPARE(int(std::count_if(s.begin(), s.end(),
+                                   [](const Segment& g) { return g.color == black; })),
+                 126);
+        // First and erasing segments at their places in the order.
+        QCOMPARE(s[0], (Segment{451, 0, 451, 1201, black}));
+        QCOMPARE(s[5], (Segment{851, 0, 851, 1201, white}));
+        QCOMPARE(s[6], (Segment{51, 201, 51, 401, black}));
+        QCOMPARE(s[24], (Segment{50, 201, 1651, 201, black}));
+        QCOMPARE(s[29], (Segment{50, 601, 451, 601, white}));
+        QCOMPARE(s[32], (Segment{451, 1, 651, 1, black}));
+        const Segment worked[] = {
+            {0, 250, 0, 350, black},         {0, 250, 50, 200, black},
+            {0, 350, 50, 400, black},        {1701, 250, 1701, 350, black},
+            {1701, 250, 1651, 200, black},   {1701, 350, 1651, 400, black},
+            {100, 150, 200, 150, black},     {100, 150, 50, 200, black},
+            {200, 150, 250, 200, black},     {1500, 1050, 1600, 1050, black},
+            {1500, 1050, 1450, 1000, black}, {1600, 1050, 1650, 1000, black},
+        };
+        for (const Segment& w : worked)
+            QVERIFY2(
+                hasSegment(s, w),
+                qPrintable(
+                    QStringLiteral("(%1, %2)-(%3, %4)").arg(w.x1).arg(w.y1).arg(w.x2).arg(w.y2)));
+        // The left end tab of the upper band is drawn before that of the lower band, and the
+        // 72 edge tabs close the list.
+        QCOMPARE(s[46], (Segment{0, 250, 0, 350, black}));
+        QCOMPARE(s[49], (Segment{0, 850, 0, 950, black}));
+        QCOMPARE(s[58], (Segment{100, 150, 200, 150, black}));
+        QCOMPARE(s[129], (Segment{1600, 1050, 1650, 1000, black}));
+    }
+
+    void linesOnTheCanvas()
+    {
+        Sheet sheet;
+        sheet.convert();
+        const Surface& c = sheet.canvas;
+        // Strip edges run the full height, from y = 0.
+        for (int x : {451, 651, 1051, 1251}) {
+            QCOMPARE(c.point(x, 0), black);
+            QCOMPARE(c.point(x, 700), black);
+            QCOMPARE(c.point(x, 1201), black);
+        }
+        // Between columns 4 and 5 only inside the bands; erased to white elsewhere.
+        QCOMPARE(c.point(851, 300), black);
+        QCOMPARE(c.point(851, 900), black);
+        QCOMPARE(c.point(851, 100), white);
+        QCOMPARE(c.point(851, 700), white);
+        QCOMPARE(c.point(851, 1150), white);
+        // Between rows 3 and 4 a line remains only across the strips.
+        QCOMPARE(c.point(550, 601), black);
+        QCOMPARE(c.point(1150, 601), black);
+        QCOMPARE(c.point(300, 601), white);
+        QCOMPARE(c.point(851, 601), white);
+        QCOMPARE(c.point(1500, 601), white);
+        // Band edges and ends.
+        QCOMPARE(c.point(50, 201), black);
+        QCOMPARE(c.point(1651, 1001), black);
+        QCOMPARE(c.point(51, 300), black);
+        QCOMPARE(c.point(1651, 300), black);
+        // The bottom half row stays empty.
+        QCOMPARE(c.point(900, 1250), canvasBack);
+    }
+
+    // Tabs hang beside the band cells of columns 1, 2, 4, 5, 7, 8, never beside the strips.
+    void tabsBesideTheBandCells_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("tab");
+        for (int column = 1; column <= 8; ++column)
+            QTest::addRow("column %d", column) << column << (column != 3 && column != 6);
+    }
+    void tabsBesideTheBandCells()
+    {
+        QFETCH(int, column);
+        QFETCH(bool, tab);
+        Sheet sheet;
+        sheet.convert();
+        const int k = column - 1;
+        const int middle = (k * 200 + 100 + (k + 1) * 200) / 2; // of the tab's outer side
+        for (int outerY : {150, 750, 450, 1050}) { // above/below the upper and lower band
+            const QRgb pixel = sheet.canvas.point(middle, outerY);
+            QVERIFY2((pixel == black) == tab,
+                     qPrintable(QStringLiteral("y %1: %2").arg(outerY).arg(colorText(pixel))));
+        }
+        // End tabs: one at each end of each band.
+        for (int y : {300, 900}) {
+            QCOMPARE(sheet.canvas.point(0, y), black);
+            QCOMPARE(sheet.canvas.point(1701, y), black);
+        }
+        // Strip cells outside the bands get no tabs: beside strip cell (1, 3) at x = 451 - 25.
+        QCOMPARE(sheet.canvas.point(426, 100), canvasBack);
+    }
+
+    void secondConversionGivesTheSameCanvas()
+    {
+        Sheet sheet;
+        sheet.convert();
+        const QImage first = sheet.canvas.image();
+        sheet.convert();
+        QCOMPARE(sheet.canvas.image(), first);
+        QCOMPARE(QPointF(sheet.pieces[5].left(), sheet.pieces[5].top()), QPointF(51, 201));
+        QCOMPARE(QPointF(sheet.pieces[24].left(), sheet.pieces[24].top()), QPointF(0, 0));
+    }
+};
+
+QTEST_MAIN(tst_Sheet)
+#include "tst_sheet.moc"

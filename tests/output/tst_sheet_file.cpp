@@ -1,0 +1,133 @@
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "output/sheet_file.h"
+#include "test_pictures.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+QImage sheetPicture()
+{
+    QImage image = quadrantPicture(1702, 1302, qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                   qRgb(250, 250, 250), qRgb(1, 2, 3));
+    for (int x = 0; x < 1702; ++x)
+        image.setPixel(x, 601, qRgb(0, 0, 0));
+    return image;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class tst_SheetFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesAnUncompressedBmpThatReadsBackExactly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("シート 1");
+        const QImage sheet = sheetPicture();
+        const SheetWrite result = writeSheetBmp(sheet, path);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(entries(dir.path()), QStringList{"シート 1"}); // no extension added, no leftovers
+        const QByteArray bytes = contents(path);
+        QCOMPARE(bytes.left(2), QByteArray("BM"));
+        // BITMAPINFOHEADER compression field (offset 30): 0 = BI_RGB, uncompressed.
+        QCOMPARE(quint8(bytes[30]) | quint8(bytes[31]) | quint8(bytes[32]) | quint8(bytes[33]), 0);
+        QImage back;
+        QVERIFY(back.loadFromData(bytes, "bmp"));
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), sheet);
+    }
+
+    void overwritesAnExistingFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sheet.bmp");
+        QVERIFY(writeFile(path, QByteArray(10000000, 'x')));
+        QVERIFY(writeSheetBmp(sheetPicture(), path).ok);
+        QImage back(path);
+        QCOMPARE(back.size(), QSize(1702, 1302));
+        QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
+    }
+
+    void failedWritesLeaveTheOldFileAndNoLeftovers()
+    {
+        QTemporaryDir dir;
+        // A folder that does not exist, and a "folder" that is a file.
+        QVERIFY(writeFile(dir.filePath("plain"), "plain"));
+        for (const QString& path :
+             {dir.filePath("missing/sheet.bmp"), dir.filePath("plain/x.bmp")}) {
+            const SheetWrite result = writeSheetBmp(sheetPicture(), path);
+            QVERIFY2(!result.ok, qPrintable(path));
+            QVERIFY(!result.error.isEmpty());
+        }
+        QCOMPARE(entries(dir.path()), QStringList{"plain"});
+        QCOMPARE(contents(dir.filePath("plain")), QByteArray("plain"));
+    }
+
+    // A disk that fills up mid-write: the file-size limit stands in for it.
+    void fullDiskLeavesTheOldFileWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sheet.bmp");
+        const QByteArray old(5000, 'o');
+        QVERIFY(writeFile(path, old));
+
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 100000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const SheetWrite result = writeSheetBmp(sheetPicture(), path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(contents(path), old);
+        QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
+    }
+
+    void readOnlyFolder()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders; the other failure cases cover the path");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sheet.bmp");
+        QVERIFY(writeFile(path, "old"));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const SheetWrite result = writeSheetBmp(sheetPicture(), path);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!result.ok);
+        QCOMPARE(contents(path), QByteArray("old"));
+    }
+
+    void programFolderEndsInOneSeparator()
+    {
+        const QString folder = ProgramFolderPath();
+        QVERIFY(folder.endsWith(QLatin1Char('/')));
+        QVERIFY(!folder.endsWith(QLatin1String("//")));
+        QCOMPARE(QDir(folder).canonicalPath(),
+                 QDir(QCoreApplication::applicationDirPath()).canonicalPath());
+    }
+};
+
+QTEST_MAIN(tst_SheetFile)
+#include "tst_sheet_file.moc"
