@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -29,44 +30,57 @@ std::vector<int> nestedTable(int last, double half, double scale)
 }
 
 // Copies one piece. `alongX` gives the source coordinate for each piece x, `alongY` for each
-// piece y; when `turned`, alongX holds source rows and alongY source columns.
+// piece y; when `turned`, alongX holds source rows and alongY source columns. A coordinate outside
+// 0..bound fails the bound test and leaves the piece pixel as it was; one inside the bound but
+// beyond the source bitmap reads the source's BackColor.
 void cutPiece(const Surface& source, Surface& piece, const std::vector<int>& alongX,
               const std::vector<int>& alongY, bool turned, int boundX, int boundY)
 {
     // Piece pixels beyond the box are dropped, so only rows and columns inside it are visited.
     const int rows = std::min<int>(piece.height(), int(alongY.size()));
     const int columns = std::min<int>(piece.width(), int(alongX.size()));
-    auto admitsX = [&](int sx) {
-        return sx >= 0 && sx <= boundX;
-    };
-    auto admitsY = [&](int sy) {
-        return sy >= 0 && sy <= boundY;
-    };
+    const int sourceWidth = source.width();
+    const int sourceHeight = source.height();
+    const QRgb back = source.backColor();
+    const QRgb* bits = source.constBits();
+    const qsizetype stride = source.stride();
+    constexpr std::int32_t skip = -1;    // fails the bound test
+    constexpr std::int32_t outside = -2; // passes it but lies beyond the bitmap
+
+    // Per piece column: the offset of the source pixel along the inner axis.
+    std::vector<std::int32_t> inner(static_cast<std::size_t>(columns));
+    for (int x = 0; x < columns; ++x) {
+        const int v = alongX[std::size_t(x)];
+        const int bound = turned ? boundY : boundX;
+        const int size = turned ? sourceHeight : sourceWidth;
+        inner[std::size_t(x)] = (v < 0 || v > bound) ? skip
+                                : v >= size          ? outside
+                                            : static_cast<std::int32_t>(turned ? v * stride : v);
+    }
+
+    const bool everyColumnInside =
+        std::all_of(inner.begin(), inner.end(), [](std::int32_t offset) { return offset >= 0; });
 
     for (int y = 0; y < rows; ++y) {
+        const int v = alongY[std::size_t(y)];
+        const int bound = turned ? boundX : boundY;
+        if (v < 0 || v > bound)
+            continue;
+        const bool beyond = v >= (turned ? sourceWidth : sourceHeight);
+        const QRgb* base = beyond ? nullptr : bits + (turned ? v : v * stride);
         QRgb* target = piece.row(y);
-        if (!turned) {
-            const int sy = alongY[std::size_t(y)];
-            if (!admitsY(sy))
+        if (base && everyColumnInside) {
+            // The usual case: every pixel of the row comes from inside the source bitmap.
+            const std::int32_t* offsets = inner.data();
+            for (int x = 0; x < columns; ++x)
+                target[x] = base[offsets[x]];
+            continue;
+        }
+        for (int x = 0; x < columns; ++x) {
+            const std::int32_t offset = inner[std::size_t(x)];
+            if (offset == skip)
                 continue;
-            const bool rowInside = sy < source.height();
-            const QRgb* sourceRow = rowInside ? source.constRow(sy) : nullptr;
-            for (int x = 0; x < columns; ++x) {
-                const int sx = alongX[std::size_t(x)];
-                if (!admitsX(sx))
-                    continue;
-                target[x] = (rowInside && sx < source.width()) ? sourceRow[sx] : source.backColor();
-            }
-        } else {
-            const int sx = alongY[std::size_t(y)];
-            if (!admitsX(sx))
-                continue;
-            for (int x = 0; x < columns; ++x) {
-                const int sy = alongX[std::size_t(x)];
-                if (!admitsY(sy))
-                    continue;
-                target[x] = source.point(sx, sy);
-            }
+            target[x] = (base && offset != outside) ? base[offset] : back;
         }
     }
 }

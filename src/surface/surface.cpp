@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "surface/rounding.h"
@@ -21,7 +22,7 @@ QRgb QBColor(int number)
 
 Surface::Surface(int width, int height, QRgb backColor)
     : m_bitmap(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32),
-      m_backColor(backColor | 0xff000000u)
+      m_width(m_bitmap.width()), m_height(m_bitmap.height()), m_backColor(backColor | 0xff000000u)
 {
     m_bitmap.fill(m_backColor);
 }
@@ -39,6 +40,8 @@ void Surface::resize(int width, int height)
     for (int y = 0; y < rows; ++y)
         std::copy_n(m_bitmap.constScanLine(y), bytes, resized.scanLine(y));
     m_bitmap = resized;
+    m_width = width;
+    m_height = height;
 }
 
 void Surface::setPicture(const QImage& picture)
@@ -136,6 +139,12 @@ void Surface::paintPicture(const QImage& picture, float x1, float y1, float w1, 
              y < std::min(rows.last, srcBottom - shiftY); ++y) {
             const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y + shiftY));
             QRgb* to = row(y);
+            if (picture.format() == QImage::Format_RGB32) { // already opaque
+                if (last > first)
+                    std::memcpy(to + first, from + first + shiftX,
+                                std::size_t(last - first) * sizeof(QRgb));
+                continue;
+            }
             for (int x = first; x < last; ++x)
                 to[x] = from[x + shiftX] | 0xff000000u;
         }
@@ -231,8 +240,11 @@ void Surface::line(float x1, float y1, float x2, float y2, QRgb color)
     const long long spanY = -std::llabs(static_cast<long long>(endY) - y);
     long long error = spanX + spanY;
     const QRgb opaque = color | 0xff000000u;
+    QRgb* bits = m_bitmap.isNull() ? nullptr : reinterpret_cast<QRgb*>(m_bitmap.bits());
+    const qsizetype pitch = stride();
     for (;;) {
-        pset(x, y, opaque);
+        if (bits && x >= 0 && y >= 0 && x < m_width && y < m_height)
+            bits[y * pitch + x] = opaque;
         if (x == endX && y == endY)
             break;
         const long long doubled = 2 * error;

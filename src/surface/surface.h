@@ -24,8 +24,8 @@ class Surface
 public:
     Surface(int width, int height, QRgb backColor = defaultBoxBackColor);
 
-    [[nodiscard]] int width() const { return m_bitmap.width(); }
-    [[nodiscard]] int height() const { return m_bitmap.height(); }
+    [[nodiscard]] int width() const { return m_width; }
+    [[nodiscard]] int height() const { return m_height; }
     [[nodiscard]] float left() const { return m_left; }
     [[nodiscard]] float top() const { return m_top; }
     void setLeft(float left) { m_left = left; }
@@ -85,9 +85,20 @@ public:
         return reinterpret_cast<const QRgb*>(m_bitmap.constScanLine(y));
     }
     [[nodiscard]] QRgb* row(int y) { return reinterpret_cast<QRgb*>(m_bitmap.scanLine(y)); }
+    // The whole bitmap for reads: pixel (x, y) is constBits()[y * stride() + x].
+    [[nodiscard]] const QRgb* constBits() const
+    {
+        return reinterpret_cast<const QRgb*>(m_bitmap.constBits());
+    }
+    [[nodiscard]] qsizetype stride() const
+    {
+        return m_bitmap.bytesPerLine() / qsizetype(sizeof(QRgb));
+    }
 
 private:
     QImage m_bitmap;
+    int m_width = 0; // the bitmap's size, kept here for the per-pixel paths
+    int m_height = 0;
     QImage m_picture;
     QRgb m_backColor;
     float m_left = 0;

@@ -1,0 +1,229 @@
+// Speed of the conversion, of opening large photos and of writing the sheet, each next to a
+// yardstick measured in the same run: a plain copy of the canvas bytes, a full-size decode.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "conversion/sheet.h"
+#include "intake/fit.h"
+#include "output/sheet_file.h"
+#include "surface/picture_file.h"
+#include "surface/surface.h"
+
+using namespace hakomiru;
+
+namespace {
+
+QTemporaryDir& scratch()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// A photo-like JPEG: smooth gradients with fine noise, so it compresses like a real photo.
+QString photo(int width, int height)
+{
+    const QString path =
+        scratch().filePath(QStringLiteral("photo-%1x%2.jpg").arg(width).arg(height));
+    if (QFile::exists(path))
+        return path;
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int noise = int(random.bounded(24u));
+            row[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
+                          ((x + y) * 127 / (width + height) + noise) & 0xff);
+        }
+    }
+    image.save(path, "jpg", 90);
+    return path;
+}
+
+struct Sheet
+{
+    std::vector<Surface> sources;
+    std::vector<Surface> pieces;
+    Surface canvas{1702, 1302};
+    Sheet()
+    {
+        for (int i = 0; i < 8; ++i) {
+            sources.emplace_back(489, 489);
+            QImage picture(489, 489, QImage::Format_RGB32);
+            picture.fill(qRgb(30 * i, 200 - 20 * i, 90));
+            QPainter(&picture).fillRect(0, 0, 244, 244, Qt::red);
+            sources.back().setPicture(picture);
+        }
+        for (int n = 0; n < pieceBoxCount; ++n)
+            pieces.emplace_back(200, 200);
+    }
+};
+
+void conversion(benchmark::State& state)
+{
+    Sheet sheet;
+    for (auto _ : state) {
+        ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
+        benchmark::DoNotOptimize(sheet.canvas.constRow(0));
+    }
+}
+BENCHMARK(conversion)->Name("conversion (cut, place, draw)")->Unit(benchmark::kMicrosecond);
+
+// The stages one by one, to see where the conversion's time goes.
+void cutStage(benchmark::State& state)
+{
+    Sheet sheet;
+    for (auto _ : state)
+        CutQuarterPieces(sheet.sources, sheet.pieces);
+}
+BENCHMARK(cutStage)->Name("stage: cut quarter pieces")->Unit(benchmark::kMicrosecond);
+
+void placeStage(benchmark::State& state)
+{
+    Sheet sheet;
+    CutQuarterPieces(sheet.sources, sheet.pieces);
+    for (auto _ : state)
+        PlacePieces(sheet.pieces, sheet.canvas);
+}
+BENCHMARK(placeStage)->Name("stage: place pieces")->Unit(benchmark::kMicrosecond);
+
+void drawStage(benchmark::State& state)
+{
+    Sheet sheet;
+    for (auto _ : state)
+        DrawSheetLines(sheet.pieces[0], sheet.canvas);
+}
+BENCHMARK(drawStage)->Name("stage: draw sheet lines")->Unit(benchmark::kMicrosecond);
+
+void canvasCopy(benchmark::State& state)
+{
+    const std::size_t bytes = std::size_t(1702) * 1302 * 4;
+    std::vector<char> from(bytes, 1), to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(canvasCopy)->Name("canvas copy (memcpy 1702x1302x4)")->Unit(benchmark::kMicrosecond);
+
+// Opening a photo into a slot: measure, decode only as large as it is painted, fit and paint
+// into the source box and the preview box.
+void openIntoSlot(benchmark::State& state)
+{
+    const QString path = photo(int(state.range(0)), int(state.range(1)));
+    Surface source(489, 489), preview(145, 145);
+    for (auto _ : state) {
+        source.clear();
+        preview.clear();
+        const PictureLoad load = loadPictureFile(path, [](QSize natural) {
+            return decodeSizeFor(natural, 489, fitWhole, fileAspectThreshold);
+        });
+        if (!load.picture) {
+            state.SkipWithError("the photo did not load");
+            break;
+        }
+        const QSizeF measured(load.picture->naturalSize);
+        paintFitted(source, load.picture->image, measured, fitWhole, fileAspectThreshold);
+        paintFitted(preview, load.picture->image, measured, fitWhole, fileAspectThreshold);
+        benchmark::DoNotOptimize(preview.constRow(0));
+    }
+}
+BENCHMARK(openIntoSlot)
+    ->Name("open into slot 24 MP")
+    ->Args({6000, 4000})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(openIntoSlot)
+    ->Name("open into slot 48 MP")
+    ->Args({8000, 6000})
+    ->Unit(benchmark::kMillisecond);
+
+void fullDecode(benchmark::State& state)
+{
+    const QString path = photo(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        QImageReader reader(path);
+        reader.setAllocationLimit(1024);
+        QImage image = reader.read();
+        if (image.isNull()) {
+            state.SkipWithError("the photo did not decode");
+            break;
+        }
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(fullDecode)->Name("full decode 24 MP")->Args({6000, 4000})->Unit(benchmark::kMillisecond);
+BENCHMARK(fullDecode)->Name("full decode 48 MP")->Args({8000, 6000})->Unit(benchmark::kMillisecond);
+
+void saveSheet(benchmark::State& state)
+{
+    Sheet sheet;
+    ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
+    const QString path = scratch().filePath(QStringLiteral("sheet.bmp"));
+    for (auto _ : state) {
+        if (!writeSheetBmp(sheet.canvas.image(), path).ok) {
+            state.SkipWithError("the sheet was not written");
+            break;
+        }
+    }
+}
+BENCHMARK(saveSheet)->Name("save sheet as BMP")->Unit(benchmark::kMillisecond);
+
+// Collects the mean time of every benchmark so the ratios can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (!run.error_occurred)
+                seconds[run.run_name.function_name] =
+                    run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+void printRatio(const RatioReporter& r, const std::string& what, const std::string& yardstick,
+                const char* label, double target)
+{
+    const auto a = r.seconds.find(what);
+    const auto b = r.seconds.find(yardstick);
+    if (a == r.seconds.end() || b == r.seconds.end())
+        return;
+    const double ratio = a->second / b->second;
+    std::printf("%-52s %6.2f  (target at most %.1f: %s)\n", label, ratio, target,
+                ratio <= target ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nRatios (same run):\n");
+    printRatio(reporter, "conversion (cut, place, draw)", "canvas copy (memcpy 1702x1302x4)",
+               "conversion / canvas copy", 4.0);
+    printRatio(reporter, "open into slot 24 MP", "full decode 24 MP",
+               "open 24 MP JPEG into a slot / full decode", 0.6);
+    printRatio(reporter, "open into slot 48 MP", "full decode 48 MP",
+               "open 48 MP JPEG into a slot / full decode", 0.6);
+    benchmark::Shutdown();
+    return 0;
+}
