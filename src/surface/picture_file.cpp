@@ -11,32 +11,50 @@ namespace hakomiru {
 
 namespace {
 
+QString readerError(const QImageReader& reader)
+{
+    switch (reader.error()) {
+    case QImageReader::FileNotFoundError:
+        return QStringLiteral("file not found");
+    case QImageReader::DeviceError:
+        return QStringLiteral("the file could not be read");
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("not a picture in a format this program reads");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("the picture data is damaged or too large");
+    default:
+        return QStringLiteral("the picture could not be read");
+    }
+}
+
 PictureLoad readPicture(QImageReader& reader, const DecodeSizeFor& decodeSizeFor)
 {
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return {std::nullopt, readerError(reader)};
 
+    // Some readers cannot tell the size before decoding (a top-down BMP reports a negative
+    // height); those pictures are decoded whole and measured afterwards.
     const QSize stored = reader.size();
-    if (!stored.isValid() || stored.isEmpty())
-        return {std::nullopt, reader.canRead() ? QStringLiteral("The picture has no size")
-                                               : reader.errorString()};
-
-    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-    const QSize natural = turned ? stored.transposed() : stored;
-
-    if (decodeSizeFor) {
-        QSize wanted = decodeSizeFor(natural);
+    if (stored.isValid() && !stored.isEmpty() && decodeSizeFor) {
+        const bool turned =
+            reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        const QSize natural = turned ? stored.transposed() : stored;
+        const QSize wanted = decodeSizeFor(natural);
         if (wanted.isValid() && !wanted.isEmpty() && wanted.width() < natural.width() &&
-            wanted.height() < natural.height()) {
-            wanted = wanted.boundedTo(natural);
+            wanted.height() < natural.height())
             reader.setScaledSize(turned ? wanted.transposed() : wanted);
-        }
+        QImage image = reader.read();
+        if (image.isNull())
+            return {std::nullopt, readerError(reader)};
+        return {Picture{image, natural}, {}};
     }
 
     QImage image = reader.read();
     if (image.isNull())
-        return {std::nullopt, reader.errorString()};
-    return {Picture{image, natural}, {}};
+        return {std::nullopt, readerError(reader)};
+    return {Picture{image, image.size()}, {}};
 }
 
 } // namespace

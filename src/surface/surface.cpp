@@ -105,7 +105,8 @@ void Surface::paintPicture(const QImage& picture, float x1, float y1, float w1, 
     if (!allFinite({x1, y1, w1, h1, x2, y2, w2, h2, double(x1) + w1, double(y1) + h1,
                     double(x2) + w2, double(y2) + h2}))
         return;
-    if (w1 <= 0 || h1 <= 0 || w2 <= 0 || h2 <= 0)
+    // A destination less than half a pixel wide or high rounds to no pixel at all.
+    if (w1 < 0.5f || h1 < 0.5f || w2 <= 0 || h2 <= 0)
         return;
 
     // The source pixels the part touches, as a whole-pixel rectangle inside the picture.

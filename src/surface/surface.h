@@ -53,7 +53,8 @@ public:
     // (x1, y1, w1, h1), copying colours (alpha is ignored, nothing is blended), clipped to the box.
     // A destination pixel is painted when its centre lies inside the destination rectangle, so
     // fractional and negative positions are exact. Reductions average the source pixels;
-    // enlargements repeat them. Empty or non-finite rectangles paint nothing.
+    // enlargements repeat them. Empty or non-finite rectangles, and destinations less than half a
+    // pixel wide or high (a sliver of a picture), paint nothing.
     void paintPicture(const QImage& picture, float x1, float y1);
     void paintPicture(const QImage& picture, float x1, float y1, float w1, float h1);
     void paintPicture(const QImage& picture, float x1, float y1, float w1, float h1, float x2,

@@ -1,0 +1,169 @@
+// Damaged, unusual and hostile picture files: the readable ones are placed as any other picture,
+// the others fail with a reason, and none may crash, hang or exhaust memory.
+
+#include <QtTest>
+
+#include "intake/fit.h"
+#include "surface/picture_file.h"
+#include "surface/surface.h"
+
+using namespace hakomiru;
+
+namespace {
+
+QString picturePath(const QString& name)
+{
+    return QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + name;
+}
+
+const QRgb back = qRgb(236, 233, 216);
+
+// Places a file as the slot does: decode at the size the source box needs, flatten onto the box
+// colour, fit and paint the source box and the preview box. Returns the load's outcome.
+PictureLoad place(const QString& path, int fitMode, Surface& source, Surface& preview)
+{
+    source.clear();
+    preview.clear();
+    const PictureLoad load = loadPictureFile(path, [&](QSize natural) {
+        return decodeSizeFor(natural, source.width(), fitMode, fileAspectThreshold);
+    });
+    if (!load.picture)
+        return load;
+    for (Surface* box : {&source, &preview})
+        (void)paintFitted(*box, flattenOnto(load.picture->image, back),
+                          QSizeF(load.picture->naturalSize), fitMode, fileAspectThreshold);
+    return load;
+}
+
+int paintedPixels(const Surface& box)
+{
+    int count = 0;
+    for (int y = 0; y < box.height(); ++y)
+        for (int x = 0; x < box.width(); ++x)
+            count += box.point(x, y) != back;
+    return count;
+}
+
+} // namespace
+
+class tst_HostilePictures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readableOnesArePlaced_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("natural");
+        for (const char* name :
+             {"bmp-1bit.bmp", "bmp-4bit.bmp", "bmp-8bit.bmp", "bmp-16bit.bmp", "bmp-32bit.bmp",
+              "bmp-rle4.bmp", "bmp-rle8.bmp", "bmp-topdown.bmp", "jpeg-progressive.jpg",
+              "jpeg-cmyk.jpg", "gif-plain.gif", "gif-interlaced.gif", "gif-animated.gif",
+              "gif-transparent.gif", "png-alpha.png"})
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30);
+        QTest::newRow("one-by-one.png") << "one-by-one.png" << QSize(1, 1);
+    }
+    void readableOnesArePlaced()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, natural);
+        for (int mode : {fitWhole, fitCover}) {
+            Surface source(489, 489, back), preview(145, 145, back);
+            const PictureLoad load = place(picturePath(name), mode, source, preview);
+            QVERIFY2(load.picture.has_value(), qPrintable(load.error));
+            QCOMPARE(load.picture->naturalSize, natural);
+            QVERIFY(paintedPixels(source) > 0);
+            QVERIFY(paintedPixels(preview) > 0);
+        }
+    }
+
+    void pictureKindsShowTheirContent()
+    {
+        Surface source(489, 489, back), preview(145, 145, back);
+        // Top-down rows: red above, blue below.
+        QVERIFY(place(picturePath("bmp-topdown.bmp"), fitWhole, source, preview).picture);
+        QCOMPARE(source.point(244, 100), qRgb(255, 0, 0));
+        QCOMPARE(source.point(244, 380), qRgb(0, 0, 255));
+        // RLE4 runs: colour 0 (red) on the left half, colour 1 (blue) on the right.
+        QVERIFY(place(picturePath("bmp-rle4.bmp"), fitWhole, source, preview).picture);
+        QCOMPARE(source.point(100, 244), qRgb(255, 0, 0));
+        QCOMPARE(source.point(400, 244), qRgb(0, 0, 255));
+        // An animated GIF shows its first frame (red), not a later one.
+        QVERIFY(place(picturePath("gif-animated.gif"), fitWhole, source, preview).picture);
+        QCOMPARE(source.point(244, 244), qRgb(255, 0, 0));
+        // Interlaced rows land where they belong.
+        QVERIFY(place(picturePath("gif-interlaced.gif"), fitWhole, source, preview).picture);
+        QCOMPARE(source.point(244, 100), qRgb(255, 0, 0));
+        QCOMPARE(source.point(244, 380), qRgb(0, 0, 255));
+        // Transparent pixels show the box colour.
+        for (const char* name : {"gif-transparent.gif", "png-alpha.png"}) {
+            QVERIFY(
+                place(picturePath(QString::fromLatin1(name)), fitWhole, source, preview).picture);
+            QCOMPARE(source.point(100, 244), back);
+            QCOMPARE(preview.point(30, 72), back);
+        }
+    }
+
+    // A picture a fraction of a pixel wide in one fit paints nothing and does not fail.
+    void slivers()
+    {
+        Surface source(489, 489, back), preview(145, 145, back);
+        QVERIFY(place(picturePath("tall-1x10000.jpg"), fitWhole, source, preview).picture);
+        QCOMPARE(paintedPixels(source), 0);
+        QCOMPARE(paintedPixels(preview), 0);
+        QVERIFY(place(picturePath("wide-10000x1.bmp"), fitWhole, source, preview).picture);
+        QCOMPARE(paintedPixels(source), 0);
+        // In cover mode the sliver is stretched over the whole box.
+        QVERIFY(place(picturePath("wide-10000x1.bmp"), fitCover, source, preview).picture);
+        QCOMPARE(paintedPixels(source), 489 * 489);
+    }
+
+    void unreadableOnesFailWithAReason_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name :
+             {"empty.jpg", "text.bmp", "bmp-negative-width.bmp", "bmp-zero-size.bmp",
+              "bmp-100000x100000.bmp", "gif-screen-65535.gif", "jpeg-60000x60000.jpg",
+              "truncated-plain-10.jpg", "truncated-gif-plain-10.gif", "truncated-bmp-8bit-10.bmp",
+              "no-such-file.jpg"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void unreadableOnesFailWithAReason()
+    {
+        QFETCH(QString, name);
+        Surface source(489, 489, back), preview(145, 145, back);
+        source.pset(5, 5, qRgb(1, 1, 1));
+        const PictureLoad load = place(picturePath(name), fitWhole, source, preview);
+        QVERIFY(!load.picture.has_value());
+        QVERIFY(!load.error.isEmpty());
+        QCOMPARE(paintedPixels(source), 0); // cleared, nothing shown
+        QCOMPARE(paintedPixels(preview), 0);
+    }
+
+    // Cut short anywhere, a picture either reads (partly) or fails; it never takes the program
+    // down. Every file of the corpus, cut at many points.
+    void truncatedAnywhere()
+    {
+        const QDir dir(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures"));
+        const QStringList names = dir.entryList(QDir::Files);
+        QVERIFY(names.size() > 30);
+        for (const QString& name : names) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray whole = file.readAll();
+            for (int cut = 0; cut < whole.size(); cut += std::max<int>(1, int(whole.size()) / 23)) {
+                const PictureLoad load = loadPictureData(whole.left(cut));
+                if (load.picture) {
+                    Surface box(145, 145, back);
+                    (void)paintFitted(box, flattenOnto(load.picture->image, back),
+                                      QSizeF(load.picture->naturalSize), fitCover, 1.0);
+                } else {
+                    QVERIFY(!load.error.isEmpty());
+                }
+            }
+        }
+    }
+};
+
+QTEST_MAIN(tst_HostilePictures)
+#include "tst_hostile_pictures.moc"
