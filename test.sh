@@ -27,3 +27,6 @@ for preset in "${presets[@]}"; do
     fi
     ctest --preset "$preset"
 done
+
+# The picture intake under libFuzzer for about a minute, seeded with the picture corpus.
+scripts/fuzz.sh 60
