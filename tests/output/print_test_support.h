@@ -152,4 +152,72 @@ inline QString runsText(const std::vector<double>& centres)
     return parts.join(QLatin1Char(' '));
 }
 
+// What a rendered page shows of the lined sheet.
+struct SheetOnPage
+{
+    // What differs from the expected place, or empty.
+    QString error;
+    // Measured from the frame's outer lines, in millimetres; the height only when the frame's
+    // bottom line is on the page.
+    double widthMm = 0;
+    std::optional<double> heightMm;
+    // The frame's sides run down to the page's last row: the page edge cuts the sheet.
+    bool cutByPageBottom = false;
+};
+
+// Looks for the lines of linedSheet() on `page`, rendered at `dotsPerInch`, where a sheet with its
+// top-left corner at `originMm` from the page's top-left corner and `widthMm` wide puts them. A
+// line must lie within a quarter of a millimetre of its place; lines below the page edge must be
+// missing.
+inline SheetOnPage findSheet(const QImage& page, int dotsPerInch, QPointF originMm, double widthMm)
+{
+    SheetOnPage found;
+    const double pxPerMm = dotsPerInch / 25.4;
+    const double scale = widthMm * pxPerMm / sheetWidth;
+    auto atX = [&](int c) {
+        return originMm.x() * pxPerMm + (c + 0.5) * scale;
+    };
+    auto atY = [&](int c) {
+        return originMm.y() * pxPerMm + (c + 0.5) * scale;
+    };
+    const double tolerance = 0.25 * pxPerMm;
+    QStringList errors;
+
+    const std::vector<double> columns = darkRunsAlongRow(page, static_cast<int>(atY(50)));
+    if (columns.size() != sheetColumns().size())
+        errors << QStringLiteral("%1 vertical lines instead of %2: %3")
+                      .arg(columns.size())
+                      .arg(sheetColumns().size())
+                      .arg(runsText(columns));
+    for (int x : sheetColumns())
+        if (!hasRunNear(columns, atX(x), tolerance))
+            errors << QStringLiteral("vertical line %1 not near %2 (found %3)")
+                          .arg(x)
+                          .arg(atX(x), 0, 'f', 1)
+                          .arg(runsText(columns));
+    if (columns.size() >= 2)
+        found.widthMm = (columns.back() - columns.front() + scale) / pxPerMm;
+
+    const std::vector<double> rows = darkRunsDownColumn(page, static_cast<int>(atX(150)));
+    for (int y : sheetRows()) {
+        const bool onPage = atY(y) < page.height() - tolerance;
+        const bool offPage = atY(y) > page.height() + tolerance;
+        const bool seen = hasRunNear(rows, atY(y), tolerance);
+        if ((onPage && !seen) || (offPage && seen))
+            errors << QStringLiteral("horizontal line %1 %2 near %3 (found %4)")
+                          .arg(y)
+                          .arg(onPage ? QStringLiteral("missing") : QStringLiteral("not cut off"))
+                          .arg(atY(y), 0, 'f', 1)
+                          .arg(runsText(rows));
+    }
+    if (!rows.empty() && hasRunNear(rows, atY(sheetHeight - 1), tolerance))
+        found.heightMm = (rows.back() - rows.front() + scale) / pxPerMm;
+
+    const std::vector<double> lastRow = darkRunsAlongRow(page, page.height() - 1);
+    found.cutByPageBottom = hasRunNear(lastRow, atX(0), tolerance) &&
+                            hasRunNear(lastRow, atX(sheetWidth - 1), tolerance);
+    found.error = errors.join(QLatin1Char('\n'));
+    return found;
+}
+
 } // namespace hakomiru::testing

@@ -20,11 +20,6 @@ namespace {
 constexpr int renderDpi = 200;
 constexpr double marginMm = 5.0;
 
-double pixelsOfMm(double millimetres)
-{
-    return millimetres / 25.4 * renderDpi;
-}
-
 double pointsOfMm(double millimetres)
 {
     return millimetres / 25.4 * 72.0;
@@ -109,56 +104,26 @@ private slots:
 
         const QImage page = renderPdf(path, renderDpi);
         QVERIFY(!page.isNull());
-        // Canvas pixel c (its centre) lands at margin + 0.05 twips + (c + 0.5) * scale.
-        const double scale = pixelsOfMm((pageWidthMm - 2 * marginMm) * 0.96) / sheetWidth;
-        const double origin = pixelsOfMm(marginMm);
-        auto at = [&](int canvasPixel) {
-            return origin + (canvasPixel + 0.5) * scale;
-        };
-        // A quarter of a millimetre: the renderer snaps the picture to whole pixels.
-        const double tolerance = 2.0;
-
-        const int scanRow = static_cast<int>(at(50));
-        const std::vector<double> columns = darkRunsAlongRow(page, scanRow);
-        QCOMPARE(columns.size(), sheetColumns().size());
-        for (int x : sheetColumns())
-            QVERIFY2(hasRunNear(columns, at(x), tolerance),
-                     qPrintable(QStringLiteral("column %1 expected near %2, found %3")
-                                    .arg(x)
-                                    .arg(at(x))
-                                    .arg(runsText(columns))));
-
-        const int scanColumn = static_cast<int>(at(150));
-        const std::vector<double> rows = darkRunsDownColumn(page, scanColumn);
-        const double pageBottom = page.height();
-        for (int y : sheetRows()) {
-            const bool onPage = at(y) < pageBottom - tolerance;
-            QVERIFY2(hasRunNear(rows, at(y), tolerance) == onPage,
-                     qPrintable(QStringLiteral("row %1 expected %2 near %3, found %4")
-                                    .arg(y)
-                                    .arg(onPage ? "on the page" : "cut off")
-                                    .arg(at(y))
-                                    .arg(runsText(rows))));
-        }
-
+        const double printableWidthMm = pageWidthMm - 2 * marginMm;
+        const SheetOnPage sheet =
+            findSheet(page, renderDpi, QPointF(marginMm, marginMm), printableWidthMm * 0.96);
+        QVERIFY2(sheet.error.isEmpty(), qPrintable(sheet.error));
+        QVERIFY2(std::abs(sheet.widthMm / printableWidthMm - 0.96) < 0.005,
+                 qPrintable(QString::number(sheet.widthMm)));
         if (landscape) {
-            // Taller than the page: the sheet's frame is cut by the bottom edge, so the frame's
-            // sides still run down the last row of the page.
-            QVERIFY(at(sheetHeight - 1) > pageBottom);
-            const int lastRow = page.height() - 1;
-            const std::vector<double> lastColumns = darkRunsAlongRow(page, lastRow);
-            QVERIFY2(hasRunNear(lastColumns, at(0), tolerance) &&
-                         hasRunNear(lastColumns, at(sheetWidth - 1), tolerance),
-                     qPrintable(runsText(lastColumns)));
+            // The sheet (1.31 : 1) at 96 % of the width is taller than the page (1.41 : 1): the
+            // page edge cuts its bottom off.
+            QVERIFY(sheet.cutByPageBottom);
+            QVERIFY(!sheet.heightMm);
         } else {
-            // 96 % of the printable width and about half the height of the page.
-            const double widthShare =
-                (at(sheetWidth - 1) - at(0) + scale) / pixelsOfMm(pageWidthMm - 2 * marginMm);
-            QVERIFY(std::abs(widthShare - 0.96) < 0.005);
-            const double heightShare = (at(sheetHeight - 1) + scale) / pixelsOfMm(pageHeightMm);
+            // 96 % of the width, about half the height of the page, nothing below it.
+            QVERIFY(!sheet.cutByPageBottom);
+            QVERIFY(sheet.heightMm);
+            const double heightShare = *sheet.heightMm / pageHeightMm;
             QVERIFY2(heightShare > 0.45 && heightShare < 0.56,
                      qPrintable(QString::number(heightShare)));
-            for (int y = qRound(at(sheetHeight - 1)) + 3; y < page.height(); y += 7)
+            const int below = qRound((marginMm + *sheet.heightMm + 1) / 25.4 * renderDpi);
+            for (int y = below; y < page.height(); y += 7)
                 QVERIFY(darkRunsAlongRow(page, y).empty());
         }
     }
@@ -214,9 +179,10 @@ private slots:
             canvas.line(0, y, sheetWidth - 1, y, 0xff000000);
         QCOMPARE(print(QStringLiteral("third.pdf")), PrintResult::Printed);
         const QImage third = renderPdf(dir.filePath(QStringLiteral("third.pdf")), renderDpi);
-        const double scale = pixelsOfMm((210 - 2 * marginMm) * 0.96) / sheetWidth;
-        const int bandRow = static_cast<int>(pixelsOfMm(marginMm) + 650 * scale);
-        const int bandColumn = static_cast<int>(pixelsOfMm(marginMm) + 300 * scale);
+        const double pxPerMm = renderDpi / 25.4;
+        const double scale = (210 - 2 * marginMm) * 0.96 * pxPerMm / sheetWidth;
+        const int bandRow = static_cast<int>(marginMm * pxPerMm + 650 * scale);
+        const int bandColumn = static_cast<int>(marginMm * pxPerMm + 300 * scale);
         QVERIFY(!isDark(second, bandColumn, bandRow));
         QVERIFY(isDark(third, bandColumn, bandRow));
     }
