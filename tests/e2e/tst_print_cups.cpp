@@ -163,6 +163,8 @@ private slots:
                      qPrintable(QString::number(heightShare)));
         } else {
             QVERIFY(sheet.cutByPageBottom);
+            QVERIFY(!sheet.rowsSeen.empty());
+            QCOMPARE(sheet.rowsSeen.back(), lowestDrawnRow);
         }
     }
 

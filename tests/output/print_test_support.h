@@ -18,9 +18,11 @@ namespace hakomiru::testing {
 
 // Where the test sheet's lines are, in canvas pixels. The sheet is the standard canvas size with
 // a one-pixel black frame on its outermost pixels, vertical lines at x = 51 + 200 k and
-// horizontal lines at y = 101 + 200 k, on white.
+// horizontal lines at y = 101 + 200 k and at 1201, the bottom edge of a real sheet's drawing (its
+// last 100 rows stay empty), on white.
 inline constexpr int sheetWidth = 1702;
 inline constexpr int sheetHeight = 1302;
+inline constexpr int lowestDrawnRow = 1201;
 inline std::vector<int> sheetColumns()
 {
     std::vector<int> columns{0};
@@ -34,6 +36,7 @@ inline std::vector<int> sheetRows()
     std::vector<int> rows{0};
     for (int y = 101; y < sheetHeight - 1; y += 200)
         rows.push_back(y);
+    rows.push_back(lowestDrawnRow);
     rows.push_back(sheetHeight - 1);
     return rows;
 }
@@ -163,6 +166,8 @@ struct SheetOnPage
     std::optional<double> heightMm;
     // The frame's sides run down to the page's last row: the page edge cuts the sheet.
     bool cutByPageBottom = false;
+    // The horizontal lines (canvas rows) found on the page.
+    std::vector<int> rowsSeen;
 };
 
 // Looks for the lines of linedSheet() on `page`, rendered at `dotsPerInch`, where a sheet with its
@@ -203,6 +208,8 @@ inline SheetOnPage findSheet(const QImage& page, int dotsPerInch, QPointF origin
         const bool onPage = atY(y) < page.height() - tolerance;
         const bool offPage = atY(y) > page.height() + tolerance;
         const bool seen = hasRunNear(rows, atY(y), tolerance);
+        if (seen)
+            found.rowsSeen.push_back(y);
         if ((onPage && !seen) || (offPage && seen))
             errors << QStringLiteral("horizontal line %1 %2 near %3 (found %4)")
                           .arg(y)

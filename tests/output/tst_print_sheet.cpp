@@ -115,6 +115,9 @@ private slots:
             // page edge cuts its bottom off.
             QVERIFY(sheet.cutByPageBottom);
             QVERIFY(!sheet.heightMm);
+            // Only the empty strip below the drawing is lost.
+            QVERIFY(!sheet.rowsSeen.empty());
+            QCOMPARE(sheet.rowsSeen.back(), lowestDrawnRow);
         } else {
             // 96 % of the width, about half the height of the page, nothing below it.
             QVERIFY(!sheet.cutByPageBottom);
