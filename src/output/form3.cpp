@@ -113,6 +113,10 @@ Form3::Form3(ProgramState& state, std::function<void()> printSheet,
         connect(m_command1[index], &QPushButton::clicked, this,
                 [this, index] { Command1_Click(index); });
 
+    // Shown with the stored choices even where the window manager does not activate a new
+    // window at once; Activate selects them again whenever the dialog takes over.
+    Form_Activate();
+
     // Every window activation of the program passes here, so that Activate can tell a switch
     // between the program's windows from a return from another application.
     qApp->installEventFilter(this);
