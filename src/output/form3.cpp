@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColor>
-#include <QDialog>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
