@@ -1,0 +1,223 @@
+#include "output/form3.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColor>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/program_state.h"
+
+namespace hakomiru {
+
+namespace {
+
+// The dialog is laid out in twips; 15 twips make one pixel.
+constexpr int twipsPerPixel = 15;
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+                 height / twipsPerPixel);
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, QColor face, QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, face);
+    button->setPalette(palette);
+    return button;
+}
+
+QRadioButton* makeOption(QWidget* frame, const QString& caption, QRect geometry)
+{
+    auto* option = new QRadioButton(caption, frame);
+    option->setGeometry(geometry);
+    return option;
+}
+
+// Within an option group only the selected option is a tab stop; the arrow keys move inside it.
+template <std::size_t N>
+void makeSelectedOptionTheTabStop(const std::array<QRadioButton*, N>& group)
+{
+    const bool anySelected =
+        std::any_of(group.begin(), group.end(), [](QRadioButton* o) { return o->isChecked(); });
+    for (QRadioButton* option : group) {
+        const bool stop = option->isChecked() || !anySelected;
+        option->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+} // namespace
+
+Form3::Form3(ProgramState& state, std::function<void()> printSheet,
+             std::function<void()> showResultWindow, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_printSheet(std::move(printSheet)),
+      m_showResultWindow(std::move(showResultWindow))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("ハコミル"));
+    resize(5550 / twipsPerPixel, 4545 / twipsPerPixel);
+
+    // Created back to front, so that the later controls lie on top.
+    m_frame1 = new QGroupBox(QStringLiteral("紙の大きさ"), this);
+    m_frame1->setGeometry(twipsRect(600, 480, 2295, 1935));
+    m_option1[0] = makeOption(m_frame1, QStringLiteral("Ａ４"), twipsRect(480, 360, 1455, 255));
+    m_option1[1] = makeOption(m_frame1, QStringLiteral("Ｂ５"), twipsRect(480, 720, 1455, 255));
+    m_option1[2] = makeOption(m_frame1, QStringLiteral("Ｂ４"), twipsRect(480, 1080, 1455, 255));
+    m_option1[3] = makeOption(m_frame1, QStringLiteral("Ａ３"), twipsRect(480, 1440, 1455, 255));
+
+    m_frame2 = new QGroupBox(QStringLiteral("紙の向き"), this);
+    m_frame2->setGeometry(twipsRect(600, 2760, 2295, 1215));
+    m_option2[0] = makeOption(m_frame2, QStringLiteral("横長"), twipsRect(480, 360, 1215, 375));
+    m_option2[1] = makeOption(m_frame2, QStringLiteral("たて長"), twipsRect(480, 720, 1215, 375));
+    // Portrait is offered to the print code but not to the user.
+    m_option2[1]->setVisible(false);
+
+    m_command1[0] = makeButton(this, QStringLiteral("ＯＫ"), QColor(192, 255, 255),
+                               twipsRect(4200, 3120, 1095, 495));
+    m_command1[1] = makeButton(this, QStringLiteral("やめる"), QColor(255, 192, 255),
+                               twipsRect(4200, 3840, 1095, 495));
+
+    setTabOrder(m_option1[0], m_option1[1]);
+    setTabOrder(m_option1[1], m_option2[0]);
+    setTabOrder(m_option2[0], m_option2[1]);
+    setTabOrder(m_option2[1], m_command1[0]);
+    setTabOrder(m_command1[0], m_command1[1]);
+    setTabOrder(m_command1[1], m_option1[2]);
+    setTabOrder(m_option1[2], m_option1[3]);
+
+    for (int index = 0; index < static_cast<int>(m_option1.size()); ++index) {
+        connect(m_option1[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            makeSelectedOptionTheTabStop(m_option1);
+            if (checked)
+                Option1_Click(index);
+        });
+    }
+    for (int index = 0; index < static_cast<int>(m_option2.size()); ++index) {
+        connect(m_option2[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            makeSelectedOptionTheTabStop(m_option2);
+            if (checked)
+                Option2_Click(index);
+        });
+    }
+    for (int index = 0; index < static_cast<int>(m_command1.size()); ++index)
+        connect(m_command1[index], &QPushButton::clicked, this,
+                [this, index] { Command1_Click(index); });
+
+    // Shown with the stored choices even where the window manager does not activate a new
+    // window at once; Activate selects them again whenever the dialog takes over.
+    Form_Activate();
+
+    // Every window activation of the program passes here, so that Activate can tell a switch
+    // between the program's windows from a return from another application.
+    qApp->installEventFilter(this);
+}
+
+QRadioButton* Form3::Option1(int index) const
+{
+    return m_option1.at(static_cast<std::size_t>(index));
+}
+
+QRadioButton* Form3::Option2(int index) const
+{
+    return m_option2.at(static_cast<std::size_t>(index));
+}
+
+QPushButton* Form3::Command1(int index) const
+{
+    return m_command1.at(static_cast<std::size_t>(index));
+}
+
+bool Form3::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        const auto* window = static_cast<QWidget*>(watched);
+        // A modal dialog (the print dialog, a message box) interrupts a window; it does not
+        // take its place.
+        if (window->isWindow() && !window->isModal()) {
+            const bool takesOver = m_lastActiveWindow != this;
+            m_lastActiveWindow = window;
+            if (window == this && takesOver)
+                Form_Activate();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    // The choices live in the program state, so nothing is lost when the dialog goes.
+    hide();
+    m_unloaded = true;
+    event->accept();
+}
+
+void Form3::Form_Activate()
+{
+    // The state only ever holds option indexes; anything else leaves the group as it is rather
+    // than selecting an option that does not exist.
+    const int size = m_state.paperSize;
+    if (size >= 0 && size < static_cast<int>(m_option1.size()))
+        m_option1[static_cast<std::size_t>(size)]->setChecked(true);
+    const int orientation = m_state.orientation();
+    if (orientation >= 0 && orientation < static_cast<int>(m_option2.size()))
+        m_option2[static_cast<std::size_t>(orientation)]->setChecked(true);
+}
+
+void Form3::Option1_Click(int index)
+{
+    m_state.paperSize = static_cast<std::int16_t>(index);
+}
+
+void Form3::Option2_Click(int index)
+{
+    m_state.paperOrientation = static_cast<std::int16_t>(index);
+}
+
+void Form3::Command1_Click(int index)
+{
+    // The dialog stays on screen while the page is printed.
+    if (index == 0 && m_printSheet)
+        m_printSheet();
+    hide();
+    if (m_showResultWindow)
+        m_showResultWindow();
+}
+
+Form3Owner::Form3Owner(ProgramState& state, std::function<void()> printSheet,
+                       std::function<void()> showResultWindow, QWidget* parent)
+    : m_state(state), m_printSheet(std::move(printSheet)),
+      m_showResultWindow(std::move(showResultWindow)), m_parent(parent)
+{}
+
+Form3Owner::~Form3Owner()
+{
+    delete m_form.data();
+}
+
+Form3& Form3Owner::show()
+{
+    if (!m_form || m_form->isUnloaded())
+        m_form = new Form3(m_state, m_printSheet, m_showResultWindow, m_parent.data());
+    m_form->show();
+    m_form->raise();
+    m_form->activateWindow();
+    return *m_form;
+}
+
+Form3* Form3Owner::form() const
+{
+    if (m_form && !m_form->isUnloaded())
+        return m_form.data();
+    return nullptr;
+}
+
+} // namespace hakomiru
