@@ -25,6 +25,8 @@ void setFaceColor(QPushButton* button, QColor face)
 
 void centreOnScreen(QWidget* window)
 {
+    // Made now, so that the frame the platform adds is known where it can be.
+    (void)window->winId();
     const QScreen* screen = window->screen();
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
