@@ -45,8 +45,8 @@ int check(Form1& form1)
                                Probe{100, 388, bottomLeft}, Probe{388, 388, bottomRight}}) {
         const QRgb found = box.point(probe.x, probe.y);
         const bool ok = (found & 0xffffffu) == (probe.expected & 0xffffffu);
-        std::printf("%s (%d, %d): found %s, expected %s\n", ok ? "ok  " : "FAIL", probe.x,
-                    probe.y, qPrintable(testing::colorText(found)),
+        std::printf("%s (%d, %d): found %s, expected %s\n", ok ? "ok  " : "FAIL", probe.x, probe.y,
+                    qPrintable(testing::colorText(found)),
                     qPrintable(testing::colorText(probe.expected)));
         faults += ok ? 0 : 1;
     }
@@ -58,8 +58,8 @@ int check(Form1& form1)
 int main(int argc, char* argv[])
 {
     if (argc == 3 && QByteArray(argv[1]) == "--write-png") {
-        const QImage picture = testing::quadrantPicture(60, 60, topLeft, topRight, bottomLeft,
-                                                        bottomRight, topLeft);
+        const QImage picture =
+            testing::quadrantPicture(60, 60, topLeft, topRight, bottomLeft, bottomRight, topLeft);
         return picture.save(QString::fromLocal8Bit(argv[2]), "PNG") ? 0 : 1;
     }
 

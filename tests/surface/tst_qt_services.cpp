@@ -92,8 +92,7 @@ private slots:
         auto dialog = makeSaveDialog(setup, nullptr);
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(m_dir.path()).canonicalPath());
-        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(),
-                 QString("(*.bmp)"));
+        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(), QString("(*.bmp)"));
         QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
         QVERIFY(dialog->defaultSuffix().isEmpty());
         QTRY_COMPARE(listed(*dialog), sorted({"a.bmp", "sub", "絵 一.BMP"}));
