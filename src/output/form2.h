@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include "conversion/sheet.h"
 #include "surface/surface.h"
 
 class QAction;
@@ -44,7 +45,6 @@ public:
 
     // The size of the client area below the menu bar, as designed.
     static constexpr QSize clientSize{777, 577};
-    static constexpr int pieceBoxCount = 25;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
