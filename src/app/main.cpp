@@ -1,7 +1,24 @@
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+
+#include "app/decoration.h"
+#include "app/form1.h"
+#include "app/program_state.h"
+#include "surface/qt_platform_services.h"
 
 int main(int argc, char* argv[])
 {
+    // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("hakomiru"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ハコミル"));
+    QApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(hakomiru::decorationPicture())));
+
+    hakomiru::ProgramState state;
+    hakomiru::QtPlatformServices services;
+    hakomiru::Form1 form1(state, services);
+    form1.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,432 @@
+#include "app/form1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/decoration.h"
+#include "app/end_program.h"
+#include "app/form4.h"
+#include "app/program_state.h"
+#include "app/window_look.h"
+#include "conversion/sheet.h"
+#include "intake/slot_intake.h"
+#include "output/form2.h"
+#include "surface/picture_box.h"
+#include "surface/platform_services.h"
+
+namespace hakomiru {
+
+namespace {
+
+constexpr int designSourceBoxCount = 8;
+
+struct Place
+{
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+QRect pixels(Place twips)
+{
+    return QRect(twipsToPixels(twips.left), twipsToPixels(twips.top), twipsToPixels(twips.width),
+                 twipsToPixels(twips.height));
+}
+
+// Open buttons, previews and slot captions as designed, in twips. Slots 2..4 lie below the
+// window's bottom edge and stay hidden.
+constexpr std::array<Place, 6> openButtonPlaces = {{{600, 120, 1575, 375},
+                                                    {2880, 120, 1575, 375},
+                                                    {7560, 3840, 1575, 375},
+                                                    {600, 3840, 1575, 375},
+                                                    {2880, 3840, 1575, 375},
+                                                    {5160, 120, 1575, 375}}};
+constexpr std::array<Place, 6> previewPlaces = {{{360, 600, 2175, 2175},
+                                                 {2640, 600, 2175, 2175},
+                                                 {7320, 4320, 2175, 2175},
+                                                 {360, 4320, 2175, 2175},
+                                                 {2640, 4320, 2175, 2175},
+                                                 {4920, 600, 2175, 2175}}};
+
+struct Caption
+{
+    int index;
+    const char16_t* text;
+    Place place;
+    bool shown;
+};
+// The slot captions are decoration; their indexes do not follow the slots.
+constexpr std::array<Caption, 6> slotCaptions = {{{0, u"絵A", {840, 2880, 1215, 255}, true},
+                                                  {2, u"絵B", {3120, 2880, 1215, 255}, true},
+                                                  {5, u"絵C", {5400, 2880, 1215, 255}, true},
+                                                  {1, u"絵3", {7800, 6600, 1215, 255}, false},
+                                                  {3, u"絵4", {840, 6600, 1215, 255}, false},
+                                                  {7, u"絵5", {3120, 6600, 1215, 255}, false}}};
+
+constexpr std::array<const char16_t*, 6> openButtonCaptions = {
+    u"絵Aを開く", u"絵Bを開く", u"絵３を開く", u"絵４を開く", u"絵５を開く", u"絵Cを開く"};
+
+// The source boxes lie beyond the right edge of the window, as designed (401 x 489 pixels, made
+// square at start-up).
+constexpr Place sourceBoxPlace = {11040, 0, 6015, 7335};
+
+const QString promptText = QStringLiteral("絵を開いてください");
+const QString waitText = QStringLiteral("ちょっと待ってね");
+
+// The client area: draws a thin outline just outside each shown preview, so that an empty slot
+// can be seen. The outline is outside the box, so the box keeps all its pixels.
+class SlotArea : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Mid));
+        for (const PictureBox* box : findChildren<PictureBox*>(Qt::FindDirectChildrenOnly))
+            if (box->isVisibleTo(this))
+                painter.drawRect(box->geometry().adjusted(-1, -1, 0, 0));
+    }
+};
+
+} // namespace
+
+Form1::Form1(ProgramState& state, PlatformServices& services, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_services(services)
+{
+    setWindowTitle(QStringLiteral("ハコミル"));
+    buildControls();
+    buildMenus();
+    Form_Load();
+    adjustSize();
+    centreOnScreen(this);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    auto* area = new SlotArea(this);
+    area->setFixedSize(clientSize);
+    setCentralWidget(area);
+    const QRgb windowBack = palette().color(QPalette::Window).rgb();
+
+    // Label1 is made before the convert button, so the button lies above it and hides its text
+    // while both are shown.
+    m_label1 = new QLabel(area);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setGeometry(pixels({3840, 4080, 1935, 255}));
+    QPalette blue = m_label1->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    m_label1->setPalette(blue);
+
+    m_command1 = new QPushButton(QStringLiteral("変換"), area);
+    m_command1->setObjectName(QStringLiteral("Command1_0"));
+    m_command1->setGeometry(pixels({3360, 3840, 2535, 735}));
+    setFaceColor(m_command1, QColor(192, 255, 255));
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    m_image2 = new QLabel(area);
+    m_image2->setObjectName(QStringLiteral("Image2"));
+    m_image2->setGeometry(pixels({6240, 3840, 750, 750}));
+    m_image2->setPixmap(QPixmap::fromImage(decorationPicture()));
+
+    for (int i = 0; i < 6; ++i) {
+        auto* button =
+            new QPushButton(QString::fromUtf16(openButtonCaptions[std::size_t(i)]), area);
+        button->setObjectName(QStringLiteral("Command2_%1").arg(i));
+        button->setGeometry(pixels(openButtonPlaces[std::size_t(i)]));
+        setFaceColor(button, QColor(255, 255, 192));
+        connect(button, &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+        m_command2[std::size_t(i)] = button;
+
+        const QRect place = pixels(previewPlaces[std::size_t(i)]);
+        auto* preview = new PictureBox(place.width(), place.height(), windowBack, area);
+        preview->setObjectName(QStringLiteral("Picture4_%1").arg(i));
+        preview->move(place.topLeft());
+        connect(preview, &PictureBox::mousePressed, this,
+                [this, i](Qt::MouseButton pressed) { ConfirmPaste(i, pressed); });
+        m_picture4[std::size_t(i)] = preview;
+
+        const bool shown = i == 0 || i == 1 || i == 5;
+        button->setVisible(shown);
+        preview->setVisible(shown);
+    }
+
+    for (const Caption& caption : slotCaptions) {
+        auto* label = new QLabel(QString::fromUtf16(caption.text), area);
+        label->setObjectName(QStringLiteral("Label2_%1").arg(caption.index));
+        label->setGeometry(pixels(caption.place));
+        label->setAlignment(Qt::AlignCenter);
+        label->setVisible(caption.shown);
+        m_label2[std::size_t(caption.index)] = label;
+    }
+
+    const QRect source = pixels(sourceBoxPlace);
+    m_picture2.reserve(designSourceBoxCount);
+    for (int i = 0; i < designSourceBoxCount; ++i) {
+        Surface& box = m_picture2.emplace_back(source.width(), source.height(), windowBack);
+        box.setLeft(float(source.left()));
+        box.setTop(i == 0 ? -16.f : i == 3 ? -8.f : 0.f);
+    }
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setSingleShot(true);
+    connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+
+    // The convert button comes first when the user tabs through the window.
+    QWidget* previous = m_command1;
+    for (int i : {0, 1, 5}) {
+        setTabOrder(previous, m_command2[std::size_t(i)]);
+        previous = m_command2[std::size_t(i)];
+    }
+    m_command1->setFocus();
+}
+
+void Form1::buildMenus()
+{
+    struct Item
+    {
+        const char16_t* name;
+        const char16_t* text;
+        int slot;
+    };
+    auto addMenu = [this](const char16_t* name, const char16_t* title) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf16(title));
+        menu->setObjectName(QString::fromUtf16(name));
+        return menu;
+    };
+    auto addItem = [](QMenu* menu, const Item& item) {
+        QAction* action = menu->addAction(QString::fromUtf16(item.text));
+        action->setObjectName(QString::fromUtf16(item.name));
+        return action;
+    };
+
+    QMenu* file = addMenu(u"mnufile", u"ファイル");
+    for (const Item& item :
+         {Item{u"menuopen1", u"絵Aを開く", 0}, Item{u"menuopen2", u"絵Bを開く", 1},
+          Item{u"menuopen6", u"絵Cを開く", 5}}) {
+        const int slot = item.slot;
+        connect(addItem(file, item), &QAction::triggered, this,
+                [this, slot] { menuopen_Click(slot); });
+    }
+
+    QMenu* edit = addMenu(u"mnuhenshu", u"へんしゅう");
+    for (const Item& item :
+         {Item{u"mnupaste1", u"絵Aにはりつけ", 0}, Item{u"mnupaste2", u"絵Bにはりつけ", 1},
+          Item{u"mnupaste6", u"絵Cにはりつけ", 5}}) {
+        const int slot = item.slot;
+        connect(addItem(edit, item), &QAction::triggered, this,
+                [this, slot] { mnupaste_Click(slot); });
+    }
+
+    QMenu* settings = addMenu(u"mnuset", u"せってい");
+    connect(addItem(settings, {u"mnuookisa", u"絵のサイズ", -1}), &QAction::triggered, this,
+            &Form1::mnuookisa_Click);
+}
+
+void Form1::Form_Load()
+{
+    // 1. The result window, hidden, with its canvas sized from the piece boxes.
+    m_form2 = std::make_unique<Form2>(*this, m_services);
+    const QSize canvas = sheetCanvasSize(m_form2->Picture2(0));
+    m_form2->Picture3()->resizeBox(canvas.width(), canvas.height());
+
+    // 2. The picture-size dialog, hidden, with its first option marked (which stores fitMode 0).
+    loadForm4();
+    m_form4->Option1(0)->setChecked(true);
+
+    // 3., 4.
+    m_state.fitMode = 0;
+    m_state.paperSize = 2;
+
+    // 5. Every preview box and source box square; currentSlot is left at the last slot, 5.
+    for (int i = 0; i < 6; ++i) {
+        PictureBox* preview = Picture4(i);
+        preview->resizeBox(preview->height(), preview->height());
+        m_state.currentSlot = static_cast<std::int16_t>(i);
+        Surface& source = Picture2(i);
+        source.resize(source.height(), source.height());
+    }
+
+    // 6., 7.
+    m_command1->setVisible(false);
+    m_label1->setVisible(true);
+    m_label1->setText(promptText);
+}
+
+void Form1::loadForm4()
+{
+    m_form4 = new Form4(m_state, this);
+}
+
+Form4* Form1::form4() const
+{
+    return m_form4.data();
+}
+
+QPushButton* Form1::Command2(int index) const
+{
+    Q_ASSERT(index >= 0 && index < int(m_command2.size()));
+    return index >= 0 && index < int(m_command2.size()) ? m_command2[std::size_t(index)] : nullptr;
+}
+
+PictureBox* Form1::Picture4(int index) const
+{
+    Q_ASSERT(index >= 0 && index < int(m_picture4.size()));
+    return index >= 0 && index < int(m_picture4.size()) ? m_picture4[std::size_t(index)] : nullptr;
+}
+
+QLabel* Form1::Label2(int index) const
+{
+    QLabel* label =
+        index >= 0 && index < int(m_label2.size()) ? m_label2[std::size_t(index)] : nullptr;
+    Q_ASSERT(label != nullptr);
+    return label;
+}
+
+QPushButton* Form1::Command1(int index) const
+{
+    Q_ASSERT(index == 0);
+    return index == 0 ? m_command1 : nullptr;
+}
+
+Surface& Form1::Picture2(int index)
+{
+    Q_ASSERT(index >= 0 && index < int(m_picture2.size()));
+    return m_picture2.at(std::size_t(index));
+}
+
+bool Form1::slotInUse(int slot) const
+{
+    return slot >= 0 && slot < slotCount;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgram();
+}
+
+void Form1::Command2_Click(int index)
+{
+    if (index < 0 || index > 7)
+        return;
+    m_state.currentSlot = static_cast<std::int16_t>(index);
+    OpenPictureFile();
+}
+
+void Form1::menuopen_Click(int slot)
+{
+    m_state.currentSlot = static_cast<std::int16_t>(slot);
+    OpenPictureFile();
+}
+
+void Form1::mnupaste_Click(int slot)
+{
+    m_state.currentSlot = static_cast<std::int16_t>(slot);
+    PasteClipboardPicture();
+}
+
+void Form1::mnuookisa_Click()
+{
+    // The dialog is re-created, in its designed state, after its close box unloaded it.
+    if (m_form4.isNull())
+        loadForm4();
+    m_form4->show();
+    m_form4->raise();
+    m_form4->activateWindow();
+}
+
+void Form1::ConfirmPaste(int index, Qt::MouseButton button)
+{
+    if (button != Qt::RightButton)
+        return;
+    if (index >= 0 && index <= 5)
+        m_state.currentSlot = static_cast<std::int16_t>(index);
+    const QString question =
+        QStringLiteral("クリップボードの内容を　絵%1にはりつけていいですか").arg(index + 1);
+    if (!m_services.askOkCancel(QStringLiteral("確認"), question))
+        return;
+    PasteClipboardPicture();
+}
+
+void Form1::OpenPictureFile()
+{
+    if (!slotInUse(m_state.currentSlot))
+        return;
+    const std::optional<QString> chosen = m_services.chooseOpenFile(pictureOpenDialogSetup());
+    if (!chosen)
+        return;
+    m_state.fileName = *chosen;
+    LoadPictureIntoSlot();
+}
+
+void Form1::LoadPictureIntoSlot()
+{
+    const int slot = m_state.currentSlot;
+    PictureBox* preview = Picture4(slot);
+    const bool placed = hakomiru::LoadPictureIntoSlot(m_services, m_state.fileName, m_state.fitMode,
+                                                      {Picture2(slot), preview->surface()});
+    preview->update();
+    if (placed)
+        showReady();
+}
+
+void Form1::PasteClipboardPicture()
+{
+    const int slot = m_state.currentSlot;
+    if (!slotInUse(slot))
+        return;
+    PictureBox* preview = Picture4(slot);
+    const bool placed = hakomiru::PasteClipboardPicture(m_services, m_state.fitMode,
+                                                        {Picture2(slot), preview->surface()});
+    preview->update();
+    if (placed)
+        showReady();
+}
+
+void Form1::showReady()
+{
+    m_command1->setVisible(true);
+    m_label1->setText(waitText);
+    m_label1->setVisible(false);
+}
+
+void Form1::ShowWaitMessage()
+{
+    m_label1->setText(waitText);
+    m_label1->setVisible(true);
+    m_command1->setVisible(false);
+}
+
+void Form1::Command1_Click()
+{
+    ShowWaitMessage();
+    // The conversion blocks the window for a moment; the delay lets the waiting text show first.
+    m_timer1.start(1000);
+}
+
+void Form1::Timer1_Timer()
+{
+    m_timer1.stop();
+    const std::span<const Surface> sources(m_picture2.data(), slotCount);
+    CutQuarterPieces(sources, m_form2->pieceBoxes());
+    m_form2->showResult();
+    Surface& canvas = m_form2->Picture3()->surface();
+    PlacePieces(m_form2->pieceBoxes(), canvas);
+    DrawSheetLines(m_form2->Picture2(0), canvas);
+    m_form2->Picture3()->update();
+    m_form2->showResult();
+}
+
+} // namespace hakomiru

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include "surface/surface.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+
+namespace hakomiru {
+
+class Form2;
+class Form4;
+class PictureBox;
+class PlatformServices;
+struct ProgramState;
+
+// The main window: the picture slots 絵A, 絵B and 絵C with their open buttons and previews, the
+// convert button, and the menus. It creates the result window and the picture-size dialog at
+// start-up and holds the source boxes the conversion reads. Closing it ends the program.
+//
+// Slots 0..5 are in use; 0 is 絵A, 1 is 絵B and 5 is 絵C. Slots 2..4 exist with their controls
+// hidden and are converted with their empty source boxes.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Form1(ProgramState& state, PlatformServices& services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The controls, by the names and indexes the program gives them. Asking for an index an
+    // array lacks is a programming error (asserted; nullptr in release builds).
+    [[nodiscard]] QPushButton* Command2(int index) const; // open buttons, 0..5
+    [[nodiscard]] PictureBox* Picture4(int index) const;  // previews, 0..5
+    [[nodiscard]] QLabel* Label2(int index) const;        // slot captions, 0, 1, 2, 3, 5, 7
+    [[nodiscard]] QPushButton* Command1(int index) const; // the convert button, 0
+    [[nodiscard]] QLabel* Label1() const { return m_label1; }
+    [[nodiscard]] QLabel* Image2() const { return m_image2; }
+    [[nodiscard]] Surface& Picture2(int index); // source boxes, 0..7, never shown
+    // The one-second delay before the conversion; single-shot and idle until the convert button.
+    [[nodiscard]] QTimer* Timer1() { return &m_timer1; }
+
+    [[nodiscard]] Form2* form2() const { return m_form2.get(); }
+    // The picture-size dialog, or nullptr while it is unloaded (closed by its close box).
+    [[nodiscard]] Form4* form4() const;
+
+    // The size of the window's client area below the menu bar.
+    static constexpr QSize clientSize{507, 318};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void Command2_Click(int index);
+    void menuopen_Click(int slot);
+    void mnupaste_Click(int slot);
+    void mnuookisa_Click();
+    void ConfirmPaste(int index, Qt::MouseButton button);
+    void Command1_Click();
+    void Timer1_Timer();
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    // Creates the picture-size dialog, hidden, in its designed state.
+    void loadForm4();
+
+    void OpenPictureFile();
+    void LoadPictureIntoSlot();
+    void PasteClipboardPicture();
+    // After a picture is placed: the convert button is offered and the prompt goes.
+    void showReady();
+    void ShowWaitMessage();
+    [[nodiscard]] bool slotInUse(int slot) const;
+
+    ProgramState& m_state;
+    PlatformServices& m_services;
+
+    std::array<QPushButton*, 6> m_command2{};
+    std::array<PictureBox*, 6> m_picture4{};
+    std::array<QLabel*, 8> m_label2{};
+    QPushButton* m_command1 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QLabel* m_image2 = nullptr;
+    std::vector<Surface> m_picture2;
+    QTimer m_timer1;
+
+    std::unique_ptr<Form2> m_form2;
+    QPointer<Form4> m_form4;
+};
+
+} // namespace hakomiru

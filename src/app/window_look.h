@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+
+class QPushButton;
+class QWidget;
+
+namespace hakomiru {
+
+// Design positions are in twips; windows measure in pixels, 15 twips to the pixel.
+[[nodiscard]] constexpr int twipsToPixels(int twips)
+{
+    return twips / 15;
+}
+
+// A push button drawn with its own face colour, on every style (Fusion and desktop styles alike).
+void setFaceColor(QPushButton* button, QColor face);
+
+// Places a top-level window so that its frame is centred on the screen it is on, keeping the
+// title bar on the screen when the window is larger than the screen.
+void centreOnScreen(QWidget* window);
+
+} // namespace hakomiru

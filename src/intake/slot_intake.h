@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QImage>
+#include <QString>
+
+#include "surface/picture_file.h"
+#include "surface/platform_services.h"
+
+namespace hakomiru {
+
+class Surface;
+
+// The two boxes of one picture slot: the full-size source box that the conversion reads and the
+// preview box the user sees. Both are square.
+struct SlotBoxes
+{
+    Surface& source;
+    Surface& preview;
+};
+
+// The open dialog's single entry: its text as the user sees it, and the patterns it offers
+// (matched without regard to case, so a camera's PHOTO.JPG is listed).
+[[nodiscard]] OpenDialogSetup pictureOpenDialogSetup();
+
+// Fits `picture` into the source box and then into the preview box, by `fitMode` with the
+// width-limited factor `aspectThreshold` (see fitPicture), measured by its natural size even when
+// its pixels were decoded smaller. Transparent parts show each box's own BackColor. The boxes are
+// not cleared first. A fitMode other than 0 or 1 paints nothing.
+void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double aspectThreshold);
+
+// Fills a slot from a picture file, in this order: clears the source box, clears the preview box,
+// reads the file (decoded no larger than the source box needs), then fits and paints the source
+// box and the preview box with the file factor 1. Returns false when the file cannot be read as a
+// picture; both boxes are then left cleared.
+[[nodiscard]] bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName,
+                                       int fitMode, SlotBoxes boxes);
+
+// Fills a slot from the clipboard's picture, in this order: clears the source box, clears the
+// preview box, reads the clipboard, then fits and paints both boxes with the clipboard factor
+// cos 30°. Returns false when the clipboard holds no picture; both boxes are then left cleared.
+[[nodiscard]] bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes);
+
+} // namespace hakomiru

@@ -1,0 +1,147 @@
+#include "surface/qt_platform_services.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace hakomiru {
+
+namespace {
+
+QWidget* dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+// Every pattern in lower and upper case, for file systems and dialogs that compare case.
+QStringList bothCases(const QStringList& patterns)
+{
+    QStringList all;
+    for (const QString& pattern : patterns) {
+        all << pattern.toLower() << pattern.toUpper();
+    }
+    all.removeDuplicates();
+    return all;
+}
+
+// Qt reads the patterns of a filter from the parentheses of its text, which would turn
+// "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. The entry keeps its text, and
+// the file list is filtered by the real patterns instead, again whenever the user picks the entry.
+void applyFilter(QFileDialog& dialog, const QString& description, const QStringList& patterns)
+{
+    dialog.setNameFilter(description);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (model == nullptr)
+        return;
+    const QStringList all = bothCases(patterns);
+    auto apply = [model, all] {
+        model->setFilter(model->filter() & ~QDir::CaseSensitive);
+        model->setNameFilters(all);
+    };
+    apply();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
+}
+
+std::optional<QString> runFileDialog(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty())
+        return std::nullopt;
+    return files.front();
+}
+
+} // namespace
+
+std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup, QWidget* parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    return dialog;
+}
+
+std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup, QWidget* parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    if (!setup.initialFolder.isEmpty())
+        dialog->setDirectory(setup.initialFolder);
+    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    return dialog;
+}
+
+std::optional<QString> QtPlatformServices::chooseOpenFile(const OpenDialogSetup& setup)
+{
+    return runFileDialog(*makeOpenDialog(setup, dialogParent()));
+}
+
+std::optional<QString> QtPlatformServices::chooseSaveFile(const SaveDialogSetup& setup)
+{
+    return runFileDialog(*makeSaveDialog(setup, dialogParent()));
+}
+
+bool QtPlatformServices::askOkCancel(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    dialogParent());
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtPlatformServices::showMessage(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+bool QtPlatformServices::choosePrinter(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, dialogParent());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QImage> QtPlatformServices::clipboardPicture()
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr)
+        return std::nullopt;
+    return pictureFromMimeData(clipboard->mimeData(QClipboard::Clipboard));
+}
+
+PictureLoad QtPlatformServices::loadPicture(const QString& path, const DecodeSizeFor& decodeSizeFor)
+{
+    return loadPictureFile(path, decodeSizeFor);
+}
+
+std::optional<QImage> pictureFromMimeData(const QMimeData* data)
+{
+    if (data == nullptr)
+        return std::nullopt;
+    if (data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull())
+            return image;
+    }
+    for (const QString& format : data->formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        const PictureLoad load = loadPictureData(data->data(format));
+        if (load.picture && !load.picture->image.isNull())
+            return load.picture->image;
+    }
+    return std::nullopt;
+}
+
+} // namespace hakomiru

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QImage>
+
+#include "surface/platform_services.h"
+
+class QFileDialog;
+class QMimeData;
+class QWidget;
+
+namespace hakomiru {
+
+// The platform services bound to Qt: Qt's own file dialogs (the same on every desktop, so the
+// filter text shows exactly as written), message boxes, the print dialog and the clipboard.
+// Dialogs are modal to the window that is active when they open.
+class QtPlatformServices final : public PlatformServices
+{
+public:
+    [[nodiscard]] std::optional<QString> chooseOpenFile(const OpenDialogSetup& setup) override;
+    [[nodiscard]] std::optional<QString> chooseSaveFile(const SaveDialogSetup& setup) override;
+    [[nodiscard]] bool askOkCancel(const QString& title, const QString& text) override;
+    void showMessage(const QString& title, const QString& text) override;
+    [[nodiscard]] bool choosePrinter(QPrinter& printer) override;
+    [[nodiscard]] std::optional<QImage> clipboardPicture() override;
+    [[nodiscard]] PictureLoad loadPicture(const QString& path,
+                                          const DecodeSizeFor& decodeSizeFor) override;
+};
+
+// The dialogs as chooseOpenFile and chooseSaveFile set them up, not yet shown.
+[[nodiscard]] std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup,
+                                                          QWidget* parent);
+[[nodiscard]] std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup,
+                                                          QWidget* parent);
+
+// The picture that clipboard data carries: an image Qt recognises, or else the bytes of any
+// image/* format it offers that the picture reader can decode. Nothing when there is none.
+[[nodiscard]] std::optional<QImage> pictureFromMimeData(const QMimeData* data);
+
+} // namespace hakomiru

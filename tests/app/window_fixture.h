@@ -1,0 +1,39 @@
+#pragma once
+
+// A main window on scripted services, as the program starts it, for window tests.
+
+#include <memory>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QTest>
+
+#include "app/form1.h"
+#include "app/program_state.h"
+#include "scripted_services.h"
+#include "surface/picture_box.h"
+
+namespace hakomiru::testing {
+
+struct Program
+{
+    ProgramState state;
+    ScriptedServices services;
+    std::unique_ptr<Form1> form1;
+
+    Program() : form1(std::make_unique<Form1>(state, services))
+    {
+        form1->show();
+        (void)QTest::qWaitForWindowExposed(form1.get());
+    }
+
+    QAction* action(const char* name) const
+    {
+        return form1->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    QRgb sourceCentre(int slot) const { return form1->Picture2(slot).point(244, 244); }
+    QRgb previewCentre(int slot) const { return form1->Picture4(slot)->surface().point(72, 72); }
+    QRgb boxBack() const { return form1->Picture2(0).backColor(); }
+};
+
+} // namespace hakomiru::testing

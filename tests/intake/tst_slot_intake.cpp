@@ -1,0 +1,308 @@
+#include <QtTest>
+
+#include <QPainter>
+
+#include "intake/slot_intake.h"
+#include "scripted_services.h"
+#include "surface/surface.h"
+#include "test_pictures.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+const QRgb sourceBack = qRgb(90, 160, 220);
+const QRgb previewBack = qRgb(230, 220, 120);
+const QRgb leftover = qRgb(20, 20, 20); // what a slot held before
+const QRgb paint = qRgb(200, 30, 40);
+
+struct Slot
+{
+    Surface source{489, 489, sourceBack};
+    Surface preview{145, 145, previewBack};
+    SlotBoxes boxes() { return {source, preview}; }
+    void fillWithLeftovers()
+    {
+        source.paintPicture(solidPicture(1, 1, leftover), 0, 0, 489, 489);
+        preview.paintPicture(solidPicture(1, 1, leftover), 0, 0, 145, 145);
+    }
+};
+
+bool uniform(const Surface& box, QRgb color)
+{
+    for (int y = 0; y < box.height(); ++y)
+        for (int x = 0; x < box.width(); ++x)
+            if (box.point(x, y) != color)
+                return false;
+    return true;
+}
+
+// Checks that along `axis` ('r' rows, 'c' columns) the picture covers exactly first..last through
+// the middle of the box, the rest showing `back`; '-' means the picture covers the whole box.
+QString checkSpan(const Surface& box, char axis, int first, int last, QRgb back, int tolerance)
+{
+    const int size = box.width();
+    const int mid = size / 2;
+    auto at = [&](int along) {
+        return axis == 'r' ? box.point(mid, along) : box.point(along, mid);
+    };
+    auto expect = [&](int along, QRgb color) -> QString {
+        if (along < 0 || along >= size)
+            return {};
+        if (!closeColor(at(along), color, tolerance))
+            return QStringLiteral("box %1: at %2 %3 found %4, expected %5")
+                .arg(size)
+                .arg(QChar(axis))
+                .arg(along)
+                .arg(colorText(at(along)), colorText(color));
+        return {};
+    };
+    if (axis == '-') {
+        first = 0;
+        last = size - 1;
+        axis = 'r';
+    }
+    for (const QString& fault : {expect(first - 1, back), expect(first, paint), expect(mid, paint),
+                                 expect(last, paint), expect(last + 1, back)})
+        if (!fault.isEmpty())
+            return fault;
+    return {};
+}
+
+} // namespace
+
+class tst_SlotIntake : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openDialogEntry()
+    {
+        const OpenDialogSetup setup = pictureOpenDialogSetup();
+        QCOMPARE(setup.filterDescription, QString("絵ファイル(*.bmp,*.jpg,*gif)"));
+        for (const char* pattern : {"*.bmp", "*.jpg", "*.gif"})
+            QVERIFY2(setup.patterns.contains(pattern), pattern);
+    }
+
+    // The fit of the worked examples, as pixels in both boxes, from files of each format and from
+    // the clipboard. Expected spans: a pixel is painted when its centre lies in the fitted
+    // rectangle, e.g. 400 x 300 in 489: y 61.125 .. 427.875 -> rows 61..427.
+    void placesWithBands_data()
+    {
+        QTest::addColumn<QString>("road");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<char>("axis");
+        QTest::addColumn<int>("sFirst");
+        QTest::addColumn<int>("sLast");
+        QTest::addColumn<int>("pFirst");
+        QTest::addColumn<int>("pLast");
+
+        QTest::newRow("bmp landscape whole")
+            << "file"
+            << "a.bmp" << 400 << 300 << 0 << 'r' << 61 << 427 << 18 << 126;
+        QTest::newRow("jpeg landscape whole")
+            << "file"
+            << "b.jpg" << 400 << 300 << 0 << 'r' << 61 << 427 << 18 << 126;
+        QTest::newRow("gif portrait whole")
+            << "file"
+            << "c.gif" << 300 << 400 << 0 << 'c' << 61 << 427 << 18 << 126;
+        QTest::newRow("bmp landscape cover")
+            << "file"
+            << "d.bmp" << 400 << 300 << 1 << '-' << 0 << 0 << 0 << 0;
+        QTest::newRow("jpeg portrait cover")
+            << "file"
+            << "e.jpeg" << 300 << 400 << 1 << '-' << 0 << 0 << 0 << 0;
+        QTest::newRow("square whole") << "file"
+                                      << "f.bmp" << 250 << 250 << 0 << '-' << 0 << 0 << 0 << 0;
+        QTest::newRow("small picture enlarged")
+            << "file"
+            << "g.gif" << 40 << 20 << 0 << 'r' << 122 << 366 << 36 << 108;
+        QTest::newRow("japanese name with spaces, upper-case ending")
+            << "file"
+            << "絵 ファイル 一.JPG" << 400 << 300 << 0 << 'r' << 61 << 427 << 18 << 126;
+        QTest::newRow("upper-case bmp")
+            << "file"
+            << "PHOTO.BMP" << 300 << 400 << 0 << 'c' << 61 << 427 << 18 << 126;
+        // 300 x 330 lies between cos 30° and 1: placed differently from the clipboard.
+        QTest::newRow("file 300x330 whole: bands at the sides")
+            << "file"
+            << "h.bmp" << 300 << 330 << 0 << 'c' << 22 << 466 << 7 << 137;
+        QTest::newRow("file 300x330 cover: box covered")
+            << "file"
+            << "i.bmp" << 300 << 330 << 1 << '-' << 0 << 0 << 0 << 0;
+        QTest::newRow("pasted 300x330 whole: box covered")
+            << "paste"
+            << "" << 300 << 330 << 0 << '-' << 0 << 0 << 0 << 0;
+        QTest::newRow("pasted 300x330 cover: bands at the sides")
+            << "paste"
+            << "" << 300 << 330 << 1 << 'c' << 22 << 466 << 7 << 137;
+        QTest::newRow("pasted landscape whole")
+            << "paste"
+            << "" << 400 << 300 << 0 << 'r' << 61 << 427 << 18 << 126;
+    }
+    void placesWithBands()
+    {
+        QFETCH(QString, road);
+        QFETCH(QString, name);
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(int, mode);
+        QFETCH(char, axis);
+        QFETCH(int, sFirst);
+        QFETCH(int, sLast);
+        QFETCH(int, pFirst);
+        QFETCH(int, pLast);
+
+        ScriptedServices services;
+        Slot slot;
+        slot.fillWithLeftovers();
+        bool placed = false;
+        int tolerance = 0;
+        if (road == "file") {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(name);
+            const QString format = QFileInfo(name).suffix().toLower();
+            QVERIFY(savePicture(solidPicture(w, h, paint), path,
+                                format == "jpeg" ? "jpg" : format.toLatin1().constData()));
+            tolerance = format.startsWith("jp") ? 8 : 0;
+            placed = LoadPictureIntoSlot(services, path, mode, slot.boxes());
+            QCOMPARE(services.loads.size(), std::size_t(1));
+            QCOMPARE(services.loads.front().first, path);
+        } else {
+            services.clipboard = solidPicture(w, h, paint);
+            placed = PasteClipboardPicture(services, mode, slot.boxes());
+            QCOMPARE(services.clipboardReads, 1);
+        }
+        QVERIFY(placed);
+        const QString sourceFault =
+            checkSpan(slot.source, axis, sFirst, sLast, sourceBack, tolerance);
+        QVERIFY2(sourceFault.isEmpty(), qPrintable(sourceFault));
+        const QString previewFault =
+            checkSpan(slot.preview, axis, pFirst, pLast, previewBack, tolerance);
+        QVERIFY2(previewFault.isEmpty(), qPrintable(previewFault));
+    }
+
+    // The slot is emptied before the picture is read, so a failed read leaves it empty.
+    void boxesAreClearedBeforeTheRead_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("file") << true;
+        QTest::newRow("clipboard") << false;
+    }
+    void boxesAreClearedBeforeTheRead()
+    {
+        QFETCH(bool, fromFile);
+        ScriptedServices services;
+        Slot slot;
+        slot.fillWithLeftovers();
+        bool sourceClear = false;
+        bool previewClear = false;
+        services.beforeRead = [&] {
+            sourceClear = uniform(slot.source, sourceBack);
+            previewClear = uniform(slot.preview, previewBack);
+        };
+        services.clipboard = solidPicture(10, 10, paint);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("p.bmp");
+        QVERIFY(savePicture(solidPicture(10, 10, paint), path, "bmp"));
+        QVERIFY(fromFile ? LoadPictureIntoSlot(services, path, 0, slot.boxes())
+                         : PasteClipboardPicture(services, 0, slot.boxes()));
+        QVERIFY(sourceClear);
+        QVERIFY(previewClear);
+        QCOMPARE(slot.source.point(244, 244), paint);
+    }
+
+    void unreadablePictureLeavesSlotEmpty_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("text named .bmp") << "notes.bmp" << QByteArray("not a picture\n");
+        QTest::newRow("empty .jpg") << "empty.jpg" << QByteArray();
+        QTest::newRow("gif header only") << "cut.gif" << QByteArray("GIF89a");
+        QTest::newRow("missing file") << "missing.gif" << QByteArray("-");
+    }
+    void unreadablePictureLeavesSlotEmpty()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        if (bytes != "-")
+            QVERIFY(writeFile(path, bytes));
+        ScriptedServices services;
+        Slot slot;
+        slot.fillWithLeftovers();
+        QVERIFY(!LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        QVERIFY(uniform(slot.source, sourceBack));
+        QVERIFY(uniform(slot.preview, previewBack));
+    }
+
+    void clipboardWithoutPictureLeavesSlotEmpty()
+    {
+        ScriptedServices services;
+        Slot slot;
+        slot.fillWithLeftovers();
+        QVERIFY(!PasteClipboardPicture(services, 0, slot.boxes()));
+        QCOMPARE(services.clipboardReads, 1);
+        QVERIFY(uniform(slot.source, sourceBack));
+        QVERIFY(uniform(slot.preview, previewBack));
+    }
+
+    // Transparent parts of a picture show each box's own background, not black.
+    void gifTransparencyShowsBoxBackground()
+    {
+        QImage picture(40, 40, QImage::Format_ARGB32);
+        picture.fill(qRgba(0, 0, 0, 0));
+        QPainter(&picture).fillRect(20, 0, 20, 40, QColor(paint));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("clear.gif");
+        QVERIFY(savePicture(picture, path, "gif"));
+        ScriptedServices services;
+        Slot slot;
+        QVERIFY(LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        QCOMPARE(slot.source.point(100, 244), sourceBack);
+        QCOMPARE(slot.source.point(400, 244), paint);
+        QCOMPARE(slot.preview.point(30, 72), previewBack);
+        QCOMPARE(slot.preview.point(110, 72), paint);
+    }
+
+    // A 48-megapixel photo is decoded no larger than the source box needs, yet fitted by its
+    // real size: 8000 x 6000 is 4:3 like 400 x 300, so it lies in rows 61..427.
+    void largePhotoIsDecodedSmallAndFittedBySize()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("camera photo.JPG");
+        {
+            QImage photo(8000, 6000, QImage::Format_RGB888);
+            QPainter painter(&photo);
+            painter.fillRect(0, 0, 4000, 3000, QColor(255, 0, 0));
+            painter.fillRect(4000, 0, 4000, 3000, QColor(0, 255, 0));
+            painter.fillRect(0, 3000, 4000, 3000, QColor(0, 0, 255));
+            painter.fillRect(4000, 3000, 4000, 3000, QColor(255, 255, 0));
+            painter.end();
+            QVERIFY(photo.save(path, "jpg", 60));
+        }
+        ScriptedServices services;
+        Slot slot;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        qInfo("placed in %lld ms", clock.elapsed());
+        QCOMPARE(services.loads.front().second, QSize(489, 367));
+        QCOMPARE(slot.source.point(244, 60), sourceBack);
+        QCOMPARE(slot.source.point(244, 428), sourceBack);
+        QVERIFY(closeColor(slot.source.point(100, 100), qRgb(255, 0, 0), 24));
+        QVERIFY(closeColor(slot.source.point(400, 100), qRgb(0, 255, 0), 24));
+        QVERIFY(closeColor(slot.source.point(100, 400), qRgb(0, 0, 255), 24));
+        QVERIFY(closeColor(slot.source.point(400, 400), qRgb(255, 255, 0), 24));
+        QVERIFY(closeColor(slot.preview.point(30, 110), qRgb(0, 0, 255), 24));
+        QCOMPARE(slot.preview.point(72, 17), previewBack);
+    }
+};
+
+QTEST_MAIN(tst_SlotIntake)
+#include "tst_slot_intake.moc"
