@@ -237,7 +237,7 @@ void Form1::buildMenus()
 void Form1::Form_Load()
 {
     // 1. The result window, hidden, with its canvas sized from the piece boxes.
-    m_form2 = std::make_unique<Form2>(*this, m_services);
+    m_form2 = std::make_unique<Form2>(*this, m_state, m_services);
     const QSize canvas = sheetCanvasSize(m_form2->Picture2(0));
     m_form2->Picture3()->resizeBox(canvas.width(), canvas.height());
 

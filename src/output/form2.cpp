@@ -5,11 +5,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 
 #include "app/end_program.h"
 #include "app/form1.h"
+#include "app/program_state.h"
 #include "app/window_look.h"
+#include "output/form3.h"
+#include "output/print_sheet.h"
 #include "output/save_sheet.h"
 #include "surface/picture_box.h"
 
@@ -23,8 +27,9 @@ constexpr QSize designCanvasSize{769, 505};
 
 } // namespace
 
-Form2::Form2(Form1& mainWindow, PlatformServices& services, QWidget* parent)
-    : QMainWindow(parent), m_main(mainWindow), m_services(services)
+Form2::Form2(Form1& mainWindow, ProgramState& state, PlatformServices& services, QWidget* parent)
+    : QMainWindow(parent), m_main(mainWindow), m_services(services),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("ハコミル"));
 
@@ -65,13 +70,29 @@ Form2::Form2(Form1& mainWindow, PlatformServices& services, QWidget* parent)
     connect(save, &QAction::triggered, this, &Form2::mnusave_Click);
     QAction* separator = m_mnufile2->addSeparator();
     separator->setObjectName(QStringLiteral("mnuh2"));
-    // The print command "いんさつ" (mnuprint) follows the separator.
+    QAction* print = m_mnufile2->addAction(QStringLiteral("いんさつ"));
+    print->setObjectName(QStringLiteral("mnuprint"));
+    connect(print, &QAction::triggered, this, &Form2::mnuprint_Click);
+
+    // The print settings dialog is made on first use; "ＯＫ" prints the canvas as it is then.
+    m_form3 = std::make_unique<Form3Owner>(
+        state,
+        [this, &state] {
+            (void)PrintSheet(m_services, m_picture3->surface(), state, *m_printer);
+            m_picture3->update();
+        },
+        [this] { showResult(); }, this);
 
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
     centreOnScreen(this);
 }
 
 Form2::~Form2() = default;
+
+Form3* Form2::printSettings() const
+{
+    return m_form3->form();
+}
 
 Surface& Form2::Picture2(int index)
 {
@@ -112,6 +133,11 @@ void Form2::Command1_Click()
 void Form2::mnusave_Click()
 {
     SaveSheet(m_services, m_picture3->surface().image());
+}
+
+void Form2::mnuprint_Click()
+{
+    m_form3->show();
 }
 
 } // namespace hakomiru

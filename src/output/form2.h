@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -10,13 +11,17 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 class QPushButton;
 
 namespace hakomiru {
 
 class Form1;
+class Form3;
+class Form3Owner;
 class PictureBox;
 class PlatformServices;
+struct ProgramState;
 
 // The result window: shows the sheet canvas and owns the working surfaces of the conversion (the
 // 25 piece boxes and the canvas). Its back button returns to the main window; closing it ends the
@@ -28,7 +33,8 @@ class Form2 : public QMainWindow
 
 public:
     // Made, hidden, by the main window's start-up.
-    Form2(Form1& mainWindow, PlatformServices& services, QWidget* parent = nullptr);
+    Form2(Form1& mainWindow, ProgramState& state, PlatformServices& services,
+          QWidget* parent = nullptr);
     ~Form2() override;
 
     // The sheet canvas, at (0, 0) of the client area.
@@ -39,6 +45,10 @@ public:
     // The back button "もどる"; the only index is 1.
     [[nodiscard]] QPushButton* Command1(int index) const;
     [[nodiscard]] QMenu* fileMenu() const { return m_mnufile2; }
+    // The print settings dialog while it is loaded, otherwise null.
+    [[nodiscard]] Form3* printSettings() const;
+    // The printer the sheet goes to; it keeps its settings for the whole run.
+    [[nodiscard]] QPrinter& printer() { return *m_printer; }
 
     // Shows the window, not modal, and brings it to the front.
     void showResult();
@@ -52,6 +62,7 @@ protected:
 private slots:
     void Command1_Click();
     void mnusave_Click();
+    void mnuprint_Click();
 
 private:
     Form1& m_main;
@@ -60,6 +71,8 @@ private:
     std::vector<Surface> m_picture2;
     QPushButton* m_command1 = nullptr;
     QMenu* m_mnufile2 = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<Form3Owner> m_form3;
 };
 
 } // namespace hakomiru

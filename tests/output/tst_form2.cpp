@@ -3,10 +3,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QRadioButton>
 #include <QPushButton>
 
 #include "../app/window_fixture.h"
 #include "output/form2.h"
+#include "output/form3.h"
 #include "test_pictures.h"
 
 using namespace hakomiru;
@@ -57,10 +60,12 @@ private slots:
         QCOMPARE(form2->menuBar()->actions().size(), 1);
         QCOMPARE(form2->fileMenu()->title(), QString("ファイル"));
         const QList<QAction*> items = form2->fileMenu()->actions();
-        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.size(), 3);
         QCOMPARE(items[0]->objectName(), QString("mnusave"));
         QCOMPARE(items[0]->text(), QString("名前をつけて　ほぞん"));
         QVERIFY(items[1]->isSeparator());
+        QCOMPARE(items[2]->objectName(), QString("mnuprint"));
+        QCOMPARE(items[2]->text(), QString("いんさつ"));
 
         // Resizing the window moves nothing and scales nothing.
         form2->resize(1900, 1500);
@@ -139,6 +144,40 @@ private slots:
         const QImage written(path);
         QCOMPARE(written.convertToFormat(QImage::Format_RGB32),
                  program.form1->form2()->Picture3()->surface().image());
+    }
+
+    // "いんさつ" opens the one print settings dialog; its "ＯＫ" prints the sheet on the paper
+    // chosen there and brings the result window back.
+    void printFromTheMenu()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        Form2* form2 = program.form1->form2();
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("sheet.pdf");
+        form2->printer().setOutputFormat(QPrinter::PdfFormat);
+        form2->printer().setOutputFileName(pdf);
+
+        QAction* print = form2->findChild<QAction*>("mnuprint");
+        print->trigger();
+        Form3* dialog = form2->printSettings();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        print->trigger();
+        QCOMPARE(form2->printSettings(), dialog);
+
+        dialog->Option1(0)->click(); // Ａ４
+        QCOMPARE(int(program.state.paperSize), 0);
+        program.services.printerAnswer = true;
+        QTest::mouseClick(dialog->Command1(0), Qt::LeftButton); // ＯＫ
+        QCOMPARE(program.services.printerDialogs, 1);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(form2->isVisible());
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        QCOMPARE(form2->printer().pageLayout().pageSize().id(), QPageSize::A4);
+        QCOMPARE(form2->printer().pageLayout().orientation(), QPageLayout::Landscape);
     }
 };
 
