@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include "intake/fit.h"
+#include "intake/slot_intake.h"
 #include "surface/picture_file.h"
 #include "surface/surface.h"
 
@@ -32,10 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             });
             if (!load.picture)
                 continue;
-            const QSizeF measured(load.picture->naturalSize);
-            for (Surface* box : {&source, &preview})
-                (void)paintFitted(*box, flattenOnto(load.picture->image, box->backColor()),
-                                  measured, mode, threshold);
+            placePicture(*load.picture, SlotBoxes{source, preview}, mode, threshold);
         }
     }
     return 0;
