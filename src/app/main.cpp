@@ -4,6 +4,7 @@
 
 #include "app/decoration.h"
 #include "app/form1.h"
+#include "app/no_settings.h"
 #include "app/program_state.h"
 #include "surface/qt_platform_services.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
 {
     // The program takes no arguments; whatever is given is ignored.
     QApplication app(argc, argv);
+    hakomiru::keepNoSettings();
     QApplication::setApplicationName(QStringLiteral("hakomiru"));
     QApplication::setApplicationDisplayName(QStringLiteral("ハコミル"));
     QApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
