@@ -77,6 +77,10 @@ constexpr std::array<const char16_t*, 6> openButtonCaptions = {
 // square at start-up).
 constexpr Place sourceBoxPlace = {11040, 0, 6015, 7335};
 
+// The boxes made square from their heights are the sizes the conversion is known by.
+static_assert(twipsToPixels(sourceBoxPlace.height) == sourceBoxSide);
+static_assert(twipsToPixels(previewPlaces[0].height) == previewBoxSide);
+
 const QString promptText = QStringLiteral("絵を開いてください");
 const QString waitText = QStringLiteral("ちょっと待ってね");
 
