@@ -1,5 +1,6 @@
 #include "cli/export_options.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace hakomiru {
@@ -26,7 +27,7 @@ bool sameFile(const QString& a, const QString& b)
 {
     const QFileInfo first(a);
     const QFileInfo second(b);
-    if (first.absoluteFilePath() == second.absoluteFilePath())
+    if (QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath()))
         return true;
     const QString canonicalA = first.canonicalFilePath();
     return !canonicalA.isEmpty() && canonicalA == second.canonicalFilePath();
