@@ -3,15 +3,34 @@
 #include <vector>
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QPdfWriter>
 
 #include "cli/export_options.h"
 #include "conversion/sheet.h"
+#include "intake/fit.h"
 #include "intake/slot_intake.h"
 #include "surface/picture_file.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
+
+namespace {
+
+// A pasted picture arrives whole, as the clipboard hands it over, and is decoded whole to be
+// placed the same. One too large for the picture reader to hold whole (a phone photo of 48
+// megapixels) is decoded at the size the source box needs, as an opened picture is, rather than
+// refused.
+QSize pastedDecodeSize(QSize natural, int fitMode)
+{
+    const qint64 limitBytes = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    const qint64 wholeBytes = qint64(natural.width()) * natural.height() * 4;
+    if (limitBytes == 0 || wholeBytes <= limitBytes)
+        return natural;
+    return decodeSizeFor(natural, sourceBoxSide, fitMode, pasteAspectThreshold());
+}
+
+} // namespace
 
 SheetMaking makeSheet(const ExportOptions& options, QRgb backColor)
 {
@@ -26,10 +45,11 @@ SheetMaking makeSheet(const ExportOptions& options, QRgb backColor)
         QString error;
         bool placed = false;
         if (options.pasted) {
-            // A pasted picture arrives whole, as the clipboard hands it over.
             placed = PastePictureIntoSlot(
                 [&]() -> std::optional<QImage> {
-                    PictureLoad load = loadPictureFile(given.path);
+                    PictureLoad load = loadPictureFile(given.path, [&](QSize natural) {
+                        return pastedDecodeSize(natural, options.fitMode);
+                    });
                     if (!load.picture) {
                         error = load.error;
                         return std::nullopt;

@@ -183,6 +183,32 @@ private slots:
         }
     }
 
+    // A picture too large for the reader to hold whole is still pasted, decoded at the size its
+    // box needs, and lies where the whole picture would.
+    void pastesAPictureTooLargeToHoldWhole()
+    {
+        QTemporaryDir dir;
+        QVERIFY(savePicture(quadrantPicture(1600, 1200, qRgb(230, 30, 30), qRgb(30, 160, 40),
+                                            qRgb(40, 60, 220), qRgb(240, 200, 20)),
+                            dir.filePath("large.jpg"), "jpg"));
+        const QStringList arguments{"--pasted", "-b", "large.jpg", "-o", "s.bmp"};
+        QVERIFY(runExporter(arguments, dir.path()).exitCode == 0);
+        const QImage whole(dir.filePath("s.bmp"));
+
+        QProcessEnvironment limited = QProcessEnvironment::systemEnvironment();
+        limited.insert("QT_IMAGEIO_MAXALLOC", "2"); // megabytes; the picture needs 7.3 whole
+        const Run run = runExporter(arguments, dir.path(), limited);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QImage reduced(dir.filePath("s.bmp"));
+        QCOMPARE(reduced.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                differing += !closeColor(whole.pixel(x, y), reduced.pixel(x, y), 12);
+        QVERIFY2(differing < whole.width() * whole.height() / 100,
+                 qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+    }
+
     // The page: the paper in its orientation, the sheet from the page's top-left corner at 96 % of
     // its width, its height in proportion and cut by the page's bottom edge.
     void printedPage_data()
