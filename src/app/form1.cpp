@@ -19,6 +19,7 @@
 #include "output/form2.h"
 #include "surface/picture_box.h"
 #include "surface/platform_services.h"
+#include "surface/qt_platform_services.h"
 
 namespace hakomiru {
 
@@ -76,6 +77,10 @@ constexpr std::array<const char16_t*, 6> openButtonCaptions = {
 // The source boxes lie beyond the right edge of the window, as designed (401 x 489 pixels, made
 // square at start-up).
 constexpr Place sourceBoxPlace = {11040, 0, 6015, 7335};
+
+// The boxes made square from their heights are the sizes the conversion is known by.
+static_assert(twipsToPixels(sourceBoxPlace.height) == sourceBoxSide);
+static_assert(twipsToPixels(previewPlaces[0].height) == previewBoxSide);
 
 const QString promptText = QStringLiteral("絵を開いてください");
 const QString waitText = QStringLiteral("ちょっと待ってね");
@@ -155,6 +160,8 @@ void Form1::buildControls()
         preview->move(place.topLeft());
         connect(preview, &PictureBox::mousePressed, this,
                 [this, i](Qt::MouseButton pressed) { ConfirmPaste(i, pressed); });
+        preview->acceptDroppedData(acceptsDrop,
+                                   [this, i](const QMimeData& data) { DropOnSlot(i, data); });
         m_picture4[std::size_t(i)] = preview;
 
         const bool shown = i == 0 || i == 1 || i == 5;
@@ -367,7 +374,12 @@ void Form1::OpenPictureFile()
     const std::optional<QString> chosen = m_services.chooseOpenFile(pictureOpenDialogSetup());
     if (!chosen)
         return;
-    m_state.fileName = *chosen;
+    OpenChosenFile(*chosen);
+}
+
+void Form1::OpenChosenFile(const QString& path)
+{
+    m_state.fileName = path;
     LoadPictureIntoSlot();
 }
 
@@ -384,15 +396,44 @@ void Form1::LoadPictureIntoSlot()
 
 void Form1::PasteClipboardPicture()
 {
+    PastePicture([this] { return m_services.clipboardPicture(); });
+}
+
+void Form1::PastePicture(const PastedPicture& pasted)
+{
     const int slot = m_state.currentSlot;
     if (!slotInUse(slot))
         return;
     PictureBox* preview = Picture4(slot);
-    const bool placed = hakomiru::PasteClipboardPicture(m_services, m_state.fitMode,
-                                                        {Picture2(slot), preview->surface()});
+    const bool placed = hakomiru::PastePictureIntoSlot(pasted, m_state.fitMode,
+                                                       {Picture2(slot), preview->surface()});
     preview->update();
     if (placed)
         showReady();
+}
+
+bool Form1::acceptsDrop(const QMimeData& data)
+{
+    return pictureFileFromMimeData(&data) || offersPictureData(&data);
+}
+
+void Form1::DropOnSlot(int index, const QMimeData& data)
+{
+    if (!slotInUse(index))
+        return;
+    // A picture file is opened as if chosen in the slot's open dialog.
+    if (const std::optional<QString> path = pictureFileFromMimeData(&data)) {
+        m_state.currentSlot = static_cast<std::int16_t>(index);
+        OpenChosenFile(*path);
+        return;
+    }
+    // Picture data is pasted without the question. Data that turns out not to hold a picture
+    // changes nothing, not even the current slot.
+    const std::optional<QImage> picture = pictureFromMimeData(&data);
+    if (!picture)
+        return;
+    m_state.currentSlot = static_cast<std::int16_t>(index);
+    PastePicture([&picture] { return picture; });
 }
 
 void Form1::showReady()

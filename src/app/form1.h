@@ -8,10 +8,12 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "intake/slot_intake.h"
 #include "surface/surface.h"
 
 class QAction;
 class QLabel;
+class QMimeData;
 class QPushButton;
 
 namespace hakomiru {
@@ -75,8 +77,15 @@ private:
     void loadForm4();
 
     void OpenPictureFile();
+    // The open command after its dialog: the chosen file goes into the current slot.
+    void OpenChosenFile(const QString& path);
     void LoadPictureIntoSlot();
     void PasteClipboardPicture();
+    // The paste command with its picture from `pasted` instead of the clipboard.
+    void PastePicture(const PastedPicture& pasted);
+    // Data dragged onto the preview of slot `index`: a picture file, or picture data.
+    [[nodiscard]] static bool acceptsDrop(const QMimeData& data);
+    void DropOnSlot(int index, const QMimeData& data);
     // After a picture is placed: the convert button is offered and the prompt goes.
     void showReady();
     void ShowWaitMessage();

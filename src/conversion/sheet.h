@@ -17,6 +17,12 @@ inline constexpr int pieceCount = 24;
 // The result window holds one more piece box (24) that nothing draws into.
 inline constexpr int pieceBoxCount = 25;
 
+// The boxes as the program sizes them at start-up, in pixels, all square: each slot's source box
+// (which the conversion reads) and preview box, and the result window's piece boxes.
+inline constexpr int sourceBoxSide = 489;
+inline constexpr int previewBoxSide = 145;
+inline constexpr int pieceBoxSide = 200;
+
 // A cell of the sheet's grid: rows 1..6 from the top, columns 1..8 from the left.
 struct Cell
 {

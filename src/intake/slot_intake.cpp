@@ -25,8 +25,8 @@ void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double a
     }
 }
 
-bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName, int fitMode,
-                         SlotBoxes boxes)
+SlotFill LoadPictureIntoSlot(const PictureLoader& load, const QString& fileName, int fitMode,
+                             SlotBoxes boxes)
 {
     boxes.source.clear();
     const double aspectThreshold = fileAspectThreshold;
@@ -35,28 +35,45 @@ bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName, in
     // The picture is decoded once, at the size the larger (source) box needs; a large photo is
     // never held at its full size.
     const int boxSide = std::max(boxes.source.width(), boxes.source.height());
-    const PictureLoad load = services.loadPicture(fileName, [&](QSize naturalSize) {
+    const PictureLoad loaded = load(fileName, [&](QSize naturalSize) {
         return decodeSizeFor(naturalSize, boxSide, fitMode, aspectThreshold);
     });
-    if (!load.picture || load.picture->image.isNull() || load.picture->naturalSize.isEmpty())
-        return false;
+    if (!loaded.picture)
+        return {false, loaded.error};
+    if (loaded.picture->image.isNull() || loaded.picture->naturalSize.isEmpty())
+        return {false, QStringLiteral("the picture has no pixels")};
 
-    placePicture(*load.picture, boxes, fitMode, aspectThreshold);
-    return true;
+    placePicture(*loaded.picture, boxes, fitMode, aspectThreshold);
+    return {true, {}};
 }
 
-bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes)
+bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName, int fitMode,
+                         SlotBoxes boxes)
+{
+    const PictureLoader load = [&services](const QString& path, const DecodeSizeFor& decodeSize) {
+        return services.loadPicture(path, decodeSize);
+    };
+    return LoadPictureIntoSlot(load, fileName, fitMode, boxes).placed;
+}
+
+bool PastePictureIntoSlot(const PastedPicture& pasted, int fitMode, SlotBoxes boxes)
 {
     boxes.source.clear();
     const double aspectThreshold = pasteAspectThreshold();
     boxes.preview.clear();
 
-    const std::optional<QImage> pasted = services.clipboardPicture();
-    if (!pasted || pasted->isNull() || pasted->size().isEmpty())
+    const std::optional<QImage> picture = pasted();
+    if (!picture || picture->isNull() || picture->size().isEmpty())
         return false;
 
-    placePicture(Picture{*pasted, pasted->size()}, boxes, fitMode, aspectThreshold);
+    placePicture(Picture{*picture, picture->size()}, boxes, fitMode, aspectThreshold);
     return true;
+}
+
+bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes)
+{
+    return PastePictureIntoSlot([&services] { return services.clipboardPicture(); }, fitMode,
+                                boxes);
 }
 
 } // namespace hakomiru

@@ -31,16 +31,36 @@ struct SlotBoxes
 // not cleared first. A fitMode other than 0 or 1 paints nothing.
 void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double aspectThreshold);
 
+// Reads a picture file for a slot: the path and the size to decode it at (see loadPictureFile).
+using PictureLoader = std::function<PictureLoad(const QString& path, const DecodeSizeFor&)>;
+
+// Supplies a picture to paste, or nothing when there is none. Called once, after the slot's boxes
+// are cleared.
+using PastedPicture = std::function<std::optional<QImage>()>;
+
+// How filling a slot ended: placed, or the reason it was not (the slot is then left cleared).
+struct SlotFill
+{
+    bool placed = false;
+    QString error;
+};
+
 // Fills a slot from a picture file, in this order: clears the source box, clears the preview box,
-// reads the file (decoded no larger than the source box needs), then fits and paints the source
-// box and the preview box with the file factor 1. Returns false when the file cannot be read as a
-// picture; both boxes are then left cleared.
+// reads the file through `load` (decoded no larger than the source box needs), then fits and
+// paints the source box and the preview box with the file factor 1. When the file cannot be read
+// as a picture, both boxes are left cleared and the reader's reason is returned.
+[[nodiscard]] SlotFill LoadPictureIntoSlot(const PictureLoader& load, const QString& fileName,
+                                           int fitMode, SlotBoxes boxes);
+// The same, reading through the platform's picture loader; false when nothing was placed.
 [[nodiscard]] bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName,
                                        int fitMode, SlotBoxes boxes);
 
-// Fills a slot from the clipboard's picture, in this order: clears the source box, clears the
-// preview box, reads the clipboard, then fits and paints both boxes with the clipboard factor
-// cos 30°. Returns false when the clipboard holds no picture; both boxes are then left cleared.
+// Fills a slot with a pasted picture, in this order: clears the source box, clears the preview
+// box, takes the picture from `pasted`, then fits and paints both boxes with the clipboard factor
+// cos 30°, the picture measured by its own size. Returns false when there is no picture; both
+// boxes are then left cleared.
+[[nodiscard]] bool PastePictureIntoSlot(const PastedPicture& pasted, int fitMode, SlotBoxes boxes);
+// The same with the clipboard's picture.
 [[nodiscard]] bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes);
 
 } // namespace hakomiru

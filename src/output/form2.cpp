@@ -21,7 +21,6 @@ namespace hakomiru {
 
 namespace {
 
-constexpr int pieceSide = 200;
 // The canvas as designed; the main window's start-up sizes it for the sheet.
 constexpr QSize designCanvasSize{769, 505};
 
@@ -52,7 +51,7 @@ Form2::Form2(Form1& mainWindow, ProgramState& state, PlatformServices& services,
 
     m_picture2.reserve(pieceBoxCount);
     for (int i = 0; i < pieceBoxCount; ++i)
-        m_picture2.emplace_back(pieceSide, pieceSide, windowBack);
+        m_picture2.emplace_back(pieceBoxSide, pieceBoxSide, windowBack);
     m_picture2.back().setLeft(152);
     m_picture2.back().setTop(32);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QImage>
+#include <QPagedPaintDevice>
 #include <QPainter>
 
 #include "surface/rounding.h"
@@ -29,6 +30,13 @@ QPageLayout appliedPageSetup(QPageLayout layout, const PageSetup& setup)
         layout.setPageSize(QPageSize(*setup.paper), layout.margins());
     layout.setOrientation(setup.orientation);
     return layout;
+}
+
+bool applyPageSetup(QPagedPaintDevice& device, const PageSetup& setup)
+{
+    if (setup.paper && !device.setPageSize(QPageSize(*setup.paper)))
+        return false;
+    return device.setPageOrientation(setup.orientation);
 }
 
 std::int32_t millimetresToTwips(double millimetres)
@@ -81,6 +89,22 @@ void paintSheetPage(QPainter& painter, const QImage& sheet, const QRectF& destin
     painter.setRenderHint(QPainter::LosslessImageRendering, true);
     painter.drawImage(destination, picture);
     painter.restore();
+}
+
+bool paintSheetOnPage(QPagedPaintDevice& device, const QImage& sheet, QSizeF canvasSize)
+{
+    // The printable width, not the paper's: the painter's origin is the printable area's corner,
+    // so 96 % of the paper width could reach past the right margin.
+    const std::int32_t pageWidth = printableWidthTwips(device.pageLayout());
+    const std::optional<QRectF> destination = sheetDestination(pageWidth, canvasSize);
+    if (!destination)
+        return false;
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    paintSheetPage(painter, sheet,
+                   twipsToDevicePixels(*destination, device.logicalDpiX(), device.logicalDpiY()));
+    return painter.end();
 }
 
 } // namespace hakomiru

@@ -10,6 +10,7 @@
 #include <QSizeF>
 
 class QImage;
+class QPagedPaintDevice;
 class QPainter;
 
 namespace hakomiru {
@@ -42,6 +43,11 @@ struct PageSetup
 // orientation is set. Margins stay as they are.
 [[nodiscard]] QPageLayout appliedPageSetup(QPageLayout layout, const PageSetup& setup);
 
+// Sets the setup on a printer or PDF writer: the paper (when the setup names one) before the
+// orientation, as appliedPageSetup does. False when the device refuses either; the steps before
+// the refused one keep their effect.
+[[nodiscard]] bool applyPageSetup(QPagedPaintDevice& device, const PageSetup& setup);
+
 // A length in millimetres as whole twips: nearest, ties to even, saturating at the 32-bit range.
 [[nodiscard]] std::int32_t millimetresToTwips(double millimetres);
 
@@ -67,5 +73,13 @@ struct PageSetup
 // fewer pixels than the sheet, the pixels are averaged instead, so that no line drops out between
 // two device pixels. The sheet reaches a page description (PDF) losslessly and unsmoothed.
 void paintSheetPage(QPainter& painter, const QImage& sheet, const QRectF& destination);
+
+// Paints `sheet` as the one page of `device` (a printer or a PDF writer, its paper already set):
+// at sheetDestination() for the printable width of the device's page layout and the proportions
+// of `canvasSize`, converted to the device's pixels, whose origin is the printable area's
+// top-left corner; painted by paintSheetPage(). Begins and ends the painting. False when there is
+// no place for the sheet (a canvas without area) or the device refuses to paint.
+[[nodiscard]] bool paintSheetOnPage(QPagedPaintDevice& device, const QImage& sheet,
+                                    QSizeF canvasSize);
 
 } // namespace hakomiru

@@ -1,5 +1,8 @@
 #include "output/sheet_file.h"
 
+#include <memory>
+#include <vector>
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -8,35 +11,66 @@
 
 namespace hakomiru {
 
+std::optional<QByteArray> encodeSheetBmp(const QImage& sheet, QString* error)
+{
+    if (sheet.isNull()) {
+        if (error)
+            *error = QStringLiteral("The sheet is empty");
+        return std::nullopt;
+    }
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(sheet.convertToFormat(QImage::Format_RGB32))) {
+        if (error)
+            *error = writer.errorString();
+        return std::nullopt;
+    }
+    return encoded;
+}
+
+SheetWrite writeFilesSafely(std::span<const PendingFile> files, QString* failedPath)
+{
+    std::vector<std::unique_ptr<QSaveFile>> staged;
+    auto fail = [&](const QString& path, const QString& reason) {
+        for (const auto& file : staged)
+            file->cancelWriting();
+        if (failedPath)
+            *failedPath = path;
+        return SheetWrite{false, reason};
+    };
+    for (const PendingFile& pending : files) {
+        auto file = std::make_unique<QSaveFile>(pending.path);
+        // Each file is replaced whole through a temporary beside it; where the folder forbids that
+        // (a folder the user can write files in but not create them), writing in place would risk
+        // a half-written file, so the write fails instead.
+        file->setDirectWriteFallback(false);
+        if (!file->open(QIODevice::WriteOnly))
+            return fail(pending.path, file->errorString());
+        staged.push_back(std::move(file));
+        if (staged.back()->write(pending.contents) != pending.contents.size())
+            return fail(pending.path, staged.back()->errorString());
+    }
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (!staged[i]->commit()) {
+            const QString reason = staged[i]->errorString();
+            const QString path = files[i].path;
+            staged.erase(staged.begin(), staged.begin() + std::ptrdiff_t(i) + 1);
+            return fail(path, reason);
+        }
+    }
+    return {true, {}};
+}
+
 SheetWrite writeSheetBmp(const QImage& sheet, const QString& path)
 {
-    if (sheet.isNull())
-        return {false, QStringLiteral("The sheet is empty")};
-
-    QByteArray encoded;
-    {
-        QBuffer buffer(&encoded);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "bmp");
-        if (!writer.write(sheet.convertToFormat(QImage::Format_RGB32)))
-            return {false, writer.errorString()};
-    }
-
-    QSaveFile file(path);
-    // The file is replaced whole through a temporary beside it; where the folder forbids that
-    // (a folder the user can write files in but not create them), writing in place would risk
-    // a half-written sheet, so the save fails instead.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
-    if (file.write(encoded) != encoded.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return {false, reason};
-    }
-    if (!file.commit())
-        return {false, file.errorString()};
-    return {true, {}};
+    QString error;
+    std::optional<QByteArray> encoded = encodeSheetBmp(sheet, &error);
+    if (!encoded)
+        return {false, error};
+    const PendingFile file{std::move(*encoded), path};
+    return writeFilesSafely(std::span(&file, 1));
 }
 
 QString ProgramFolderPath()

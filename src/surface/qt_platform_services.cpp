@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrintDialog>
@@ -142,6 +144,32 @@ std::optional<QImage> pictureFromMimeData(const QMimeData* data)
             return load.picture->image;
     }
     return std::nullopt;
+}
+
+bool offersPictureData(const QMimeData* data)
+{
+    if (data == nullptr)
+        return false;
+    if (data->hasImage())
+        return true;
+    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    for (const QString& format : data->formats())
+        if (format.startsWith(QLatin1String("image/")) && readable.contains(format.toLatin1()))
+            return true;
+    return false;
+}
+
+std::optional<QString> pictureFileFromMimeData(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return std::nullopt;
+    const QString path = urls.front().toLocalFile();
+    if (!QFileInfo(path).isFile() || QImageReader::imageFormat(path).isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 } // namespace hakomiru

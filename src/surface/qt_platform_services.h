@@ -39,4 +39,12 @@ public:
 // image/* format it offers that the picture reader can decode. Nothing when there is none.
 [[nodiscard]] std::optional<QImage> pictureFromMimeData(const QMimeData* data);
 
+// Whether the data offers a picture in a form pictureFromMimeData takes, judged by its formats
+// alone (cheap enough for every move of a drag).
+[[nodiscard]] bool offersPictureData(const QMimeData* data);
+
+// The picture file that dragged data names: exactly one local file whose content is a picture in
+// a format the picture reader knows, whatever its name. Nothing otherwise.
+[[nodiscard]] std::optional<QString> pictureFileFromMimeData(const QMimeData* data);
+
 } // namespace hakomiru

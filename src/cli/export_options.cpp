@@ -1,0 +1,281 @@
+#include "cli/export_options.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace hakomiru {
+
+namespace {
+
+// The slots of -a, -b and -c.
+constexpr std::array<int, 3> pictureSlots = {0, 1, 5};
+
+const std::array<QString, 4> paperNames = {QStringLiteral("A4"), QStringLiteral("B5"),
+                                           QStringLiteral("B4"), QStringLiteral("A3")};
+
+std::optional<int> indexOfName(const QString& value, const QStringList& names)
+{
+    for (qsizetype i = 0; i < names.size(); ++i)
+        if (value.compare(names[i], Qt::CaseInsensitive) == 0)
+            return int(i);
+    return std::nullopt;
+}
+
+// The same file under two names: the same path once made absolute and clean, or, for files that
+// exist, the same file after links are followed.
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath()))
+        return true;
+    const QString canonicalA = first.canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == second.canonicalFilePath();
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QStringList& arguments) : m_arguments(arguments) {}
+
+    ExportCommand run()
+    {
+        while (m_next < m_arguments.size() && m_command.error.isEmpty()) {
+            const QString argument = m_arguments[m_next++];
+            if (argument == QLatin1String("--")) {
+                takePositional();
+                break;
+            }
+            takeOption(argument);
+            if (m_command.action == ExportCommand::Action::Help ||
+                m_command.action == ExportCommand::Action::Version)
+                return m_command;
+        }
+        if (m_command.error.isEmpty())
+            check();
+        m_command.action =
+            m_command.error.isEmpty() ? ExportCommand::Action::Run : ExportCommand::Action::Error;
+        return m_command;
+    }
+
+private:
+    void fail(const QString& error)
+    {
+        if (m_command.error.isEmpty())
+            m_command.error = error;
+    }
+
+    // The option's value: after "=" in the argument itself, or the next argument.
+    std::optional<QString> value(const QString& name, const std::optional<QString>& attached)
+    {
+        if (attached) {
+            if (attached->isEmpty())
+                fail(QStringLiteral("option %1 needs a value").arg(name));
+            return attached->isEmpty() ? std::nullopt : attached;
+        }
+        if (m_next >= m_arguments.size() || m_arguments[m_next].isEmpty()) {
+            fail(QStringLiteral("option %1 needs a value").arg(name));
+            return std::nullopt;
+        }
+        return m_arguments[m_next++];
+    }
+
+    bool once(const QString& name)
+    {
+        if (m_seen.contains(name)) {
+            fail(QStringLiteral("option %1 is given more than once").arg(name));
+            return false;
+        }
+        m_seen << name;
+        return true;
+    }
+
+    void takeOption(const QString& argument)
+    {
+        QString name = argument;
+        std::optional<QString> attached;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            if (equals > 0) {
+                name = argument.left(equals);
+                attached = argument.mid(equals + 1);
+            }
+        }
+        ExportOptions& options = m_command.options;
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            m_command.action = ExportCommand::Action::Help;
+        } else if (name == QLatin1String("--version")) {
+            m_command.action = ExportCommand::Action::Version;
+        } else if (name == QLatin1String("-a") || name == QLatin1String("-b") ||
+                   name == QLatin1String("-c")) {
+            const int index = name.at(1).unicode() - u'a';
+            if (once(name))
+                if (const auto path = value(name, attached))
+                    options.pictures[std::size_t(index)] = *path;
+        } else if (name == QLatin1String("-o")) {
+            if (once(name))
+                if (const auto path = value(name, attached))
+                    options.sheetPath = *path;
+        } else if (name == QLatin1String("--pdf")) {
+            if (once(name))
+                if (const auto path = value(name, attached))
+                    options.pdfPath = *path;
+        } else if (name == QLatin1String("--fit")) {
+            if (once(name))
+                if (const auto mode = value(name, attached)) {
+                    const auto index =
+                        indexOfName(*mode, {QStringLiteral("whole"), QStringLiteral("cover")});
+                    if (index)
+                        options.fitMode = *index;
+                    else
+                        fail(QStringLiteral("--fit takes whole or cover, not \"%1\"").arg(*mode));
+                }
+        } else if (name == QLatin1String("--paper")) {
+            if (once(name))
+                if (const auto paper = value(name, attached)) {
+                    const auto index =
+                        indexOfName(*paper, QStringList(paperNames.begin(), paperNames.end()));
+                    if (index)
+                        options.paperSize = *index;
+                    else
+                        fail(QStringLiteral("--paper takes A4, B5, B4 or A3, not \"%1\"")
+                                 .arg(*paper));
+                }
+        } else if (name == QLatin1String("--orientation")) {
+            if (once(name))
+                if (const auto orientation = value(name, attached)) {
+                    const auto index = indexOfName(
+                        *orientation, {QStringLiteral("landscape"), QStringLiteral("portrait")});
+                    if (index)
+                        options.paperOrientation = *index;
+                    else
+                        fail(QStringLiteral("--orientation takes landscape or portrait, not \"%1\"")
+                                 .arg(*orientation));
+                }
+        } else if (name == QLatin1String("--pasted")) {
+            if (attached)
+                fail(QStringLiteral("option --pasted takes no value"));
+            else if (once(name))
+                options.pasted = true;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            fail(QStringLiteral("unknown option \"%1\"").arg(argument));
+        } else {
+            fail(
+                QStringLiteral("unexpected argument \"%1\"; pictures are given with -a, -b and -c, "
+                               "or after --")
+                    .arg(argument));
+        }
+    }
+
+    void takePositional()
+    {
+        std::size_t slot = 0;
+        static const std::array<QString, 3> options = {QStringLiteral("-a"), QStringLiteral("-b"),
+                                                       QStringLiteral("-c")};
+        for (; m_next < m_arguments.size(); ++m_next) {
+            const QString& path = m_arguments[m_next];
+            if (slot >= options.size()) {
+                fail(QStringLiteral("more than three pictures: \"%1\"").arg(path));
+                return;
+            }
+            if (path.isEmpty()) {
+                fail(QStringLiteral("an empty picture name after --"));
+                return;
+            }
+            if (m_command.options.pictures[slot]) {
+                fail(QStringLiteral("picture \"%1\" after -- is for the slot that %2 already fills")
+                         .arg(path, options[slot]));
+                return;
+            }
+            m_command.options.pictures[slot++] = path;
+        }
+    }
+
+    void check()
+    {
+        const ExportOptions& options = m_command.options;
+        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty()) {
+            fail(QStringLiteral("nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf or both"));
+            return;
+        }
+        if (options.pdfPath.isEmpty() && (m_seen.contains(QStringLiteral("--paper")) ||
+                                          m_seen.contains(QStringLiteral("--orientation")))) {
+            fail(QStringLiteral("--paper and --orientation only go with --pdf"));
+            return;
+        }
+        // An output may not replace another output or one of the pictures it is made from.
+        if (!options.sheetPath.isEmpty() && !options.pdfPath.isEmpty() &&
+            sameFile(options.sheetPath, options.pdfPath)) {
+            fail(QStringLiteral("-o and --pdf name the same file \"%1\"").arg(options.pdfPath));
+            return;
+        }
+        for (const QString& output : {options.sheetPath, options.pdfPath}) {
+            if (output.isEmpty())
+                continue;
+            for (const auto& picture : options.pictures)
+                if (picture && sameFile(*picture, output)) {
+                    fail(QStringLiteral("the output \"%1\" would replace the picture \"%2\"")
+                             .arg(output, *picture));
+                    return;
+                }
+        }
+    }
+
+    const QStringList& m_arguments;
+    qsizetype m_next = 0;
+    QStringList m_seen;
+    ExportCommand m_command;
+};
+
+} // namespace
+
+std::vector<SlotPicture> ExportOptions::slotPictures() const
+{
+    std::vector<SlotPicture> given;
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        if (pictures[i])
+            given.push_back({pictureSlots[i], *pictures[i]});
+    return given;
+}
+
+ExportCommand parseExportArguments(const QStringList& arguments)
+{
+    return Parser(arguments).run();
+}
+
+QString exportUsage(const QString& programName)
+{
+    return QStringLiteral(
+               "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
+               "       %2 [-o SHEET.bmp]\n"
+               "       %2 [--pdf PAGE.pdf --paper A4|B5|B4|A3 --orientation landscape|portrait]\n"
+               "\n"
+               "Makes the paper-craft sheet of ハコミル from up to three pictures, without a "
+               "window.\n"
+               "\n"
+               "  -a FILE, -b FILE, -c FILE\n"
+               "                  the pictures of the slots 絵A, 絵B and 絵C (BMP, JPEG, GIF);\n"
+               "                  slots not given stay blank. After --, pictures may also be\n"
+               "                  given without options, in the order 絵A, 絵B, 絵C.\n"
+               "  --fit whole     show each whole picture in its square (the default)\n"
+               "  --fit cover     cover each square, cutting off what overflows\n"
+               "  --pasted        fit the pictures as pasted ones are fitted\n"
+               "  -o SHEET.bmp    write the sheet as a BMP file, as the window saves it\n"
+               "  --pdf PAGE.pdf  write the printed page as a PDF file\n"
+               "  --paper A4|B5|B4|A3\n"
+               "                  the paper of the page (default B4)\n"
+               "  --orientation landscape|portrait\n"
+               "                  the orientation of the page (default landscape)\n"
+               "  --help          show this text\n"
+               "  --version       show the version\n"
+               "\n"
+               "At least one of -o and --pdf is needed. An existing file is replaced whole, or\n"
+               "left as it was when it cannot be written.\n"
+               "\n"
+               "Exit status: 0 written, 1 a picture could not be read or a file not written,\n"
+               "2 wrong arguments.\n")
+        .arg(programName, QString(programName.size(), QLatin1Char(' ')));
+}
+
+} // namespace hakomiru

@@ -1,0 +1,218 @@
+#include <QtTest>
+
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+
+#include "test_pictures.h"
+#include "window_fixture.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+const QRgb red = qRgb(220, 20, 30);
+
+// A slightly portrait picture: opened from a file and pasted, it is fitted differently.
+QImage tallPicture()
+{
+    return quadrantPicture(300, 330, qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200),
+                           qRgb(90, 90, 90));
+}
+
+struct Drag
+{
+    bool entered = false;
+    Qt::DropAction enterAction = Qt::IgnoreAction;
+    bool dropped = false;
+};
+
+// Drags `data` onto `target`, moves over it and lets go there.
+Drag dragAndDrop(QWidget* target, const QMimeData& data, Qt::DropActions actions)
+{
+    const QPoint centre = target->rect().center();
+    Drag drag;
+    QDragEnterEvent enter(centre, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    drag.entered = enter.isAccepted();
+    drag.enterAction = enter.dropAction();
+    if (!drag.entered)
+        return drag;
+    QDragMoveEvent move(centre + QPoint(1, 1), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(centre), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    drag.dropped = drop.isAccepted();
+    return drag;
+}
+
+struct Slot
+{
+    QImage source;
+    QImage preview;
+    bool operator==(const Slot&) const = default;
+};
+
+Slot slotOf(Program& program, int slot)
+{
+    return {program.form1->Picture2(slot).image(),
+            program.form1->Picture4(slot)->surface().image()};
+}
+
+bool ready(const Program& program)
+{
+    const QWidget* area = program.form1->centralWidget();
+    return program.form1->Command1(0)->isVisibleTo(area) &&
+           !program.form1->Label1()->isVisibleTo(area) &&
+           program.form1->Label1()->text() == "ちょっと待ってね";
+}
+
+} // namespace
+
+class tst_Form1Drop : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_tallFile;
+    QString m_redFile;
+
+    // The slot as the open command or the paste menu leaves it for the same picture.
+    Slot byCommand(int slot, bool pasted)
+    {
+        Program program;
+        const char* open[] = {"menuopen1", "menuopen2", "", "", "", "menuopen6"};
+        const char* paste[] = {"mnupaste1", "mnupaste2", "", "", "", "mnupaste6"};
+        program.services.openAnswers = {m_tallFile};
+        program.services.clipboard = tallPicture();
+        program.action(pasted ? paste[slot] : open[slot])->trigger();
+        return slotOf(program, slot);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_tallFile = m_dir.filePath("縦長 の 絵.bmp");
+        QVERIFY(savePicture(tallPicture(), m_tallFile, "bmp"));
+        m_redFile = m_dir.filePath("red.bmp");
+        QVERIFY(savePicture(solidPicture(30, 30, red), m_redFile, "bmp"));
+        QVERIFY(byCommand(5, false) != byCommand(5, true));
+    }
+
+    // A picture file opens into the slot as its open command would; picture data is pasted there
+    // as its paste menu would, without the question. Only a copy is ever asked for.
+    void dropFillsTheSlot_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("asFile");
+        QTest::newRow("file onto 絵C") << "file" << 5 << true;
+        QTest::newRow("file onto 絵A") << "file" << 0 << true;
+        QTest::newRow("image onto 絵C") << "image" << 5 << false;
+        QTest::newRow("PNG bytes onto 絵C") << "png" << 5 << false;
+        QTest::newRow("file and image: the file") << "file+image" << 5 << true;
+        QTest::newRow("web address and image: the image") << "web+image" << 1 << false;
+    }
+    void dropFillsTheSlot()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, slot);
+        QFETCH(bool, asFile);
+        QMimeData data;
+        if (kind.contains("file"))
+            data.setUrls({QUrl::fromLocalFile(m_tallFile)});
+        if (kind.contains("web"))
+            data.setUrls({QUrl("https://example.org/picture.png")});
+        if (kind.contains("image"))
+            data.setImageData(tallPicture());
+        if (kind == "png") {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(tallPicture().save(&buffer, "PNG"));
+            data.setData("image/png", png);
+        }
+        Program program;
+        program.state.currentSlot = 3;
+
+        const Drag drag =
+            dragAndDrop(program.form1->Picture4(slot), data, Qt::CopyAction | Qt::MoveAction);
+
+        QVERIFY(drag.entered);
+        QCOMPARE(drag.enterAction, Qt::CopyAction);
+        QVERIFY(drag.dropped);
+        QCOMPARE(program.state.currentSlot, slot);
+        QCOMPARE(program.state.fileName, asFile ? m_tallFile : QString());
+        QVERIFY(slotOf(program, slot) == byCommand(slot, !asFile));
+        for (int other = 0; other < 6; ++other)
+            if (other != slot)
+                QCOMPARE(program.sourceCentre(other), program.boxBack());
+        QVERIFY(ready(program));
+        QVERIFY(program.services.questions.empty());
+        QCOMPARE(program.services.clipboardReads, 0);
+        QVERIFY(program.services.openSetups.empty());
+    }
+
+    // Anything else is refused when it enters, or at the latest when it is dropped, and changes
+    // nothing: not the slot, not the current slot, not the file name, not the window.
+    void otherDropsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<Qt::DropActions>("actions");
+        QTest::addColumn<bool>("entered");
+        const Qt::DropActions any = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QTest::newRow("text") << "text" << any << false;
+        QTest::newRow("a text file") << "text file" << any << false;
+        QTest::newRow("a missing file") << "missing file" << any << false;
+        QTest::newRow("two picture files") << "two files" << any << false;
+        QTest::newRow("a web address") << "web" << any << false;
+        QTest::newRow("a picture file, moving only")
+            << "file" << Qt::DropActions(Qt::MoveAction) << false;
+        QTest::newRow("damaged picture bytes") << "damaged png" << any << true;
+    }
+    void otherDropsChangeNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(Qt::DropActions, actions);
+        QFETCH(bool, entered);
+        const QString textFile = m_dir.filePath("notes.txt");
+        QVERIFY(writeFile(textFile, "some words\n"));
+        QMimeData data;
+        if (kind == "text")
+            data.setText(m_tallFile);
+        else if (kind == "text file")
+            data.setUrls({QUrl::fromLocalFile(textFile)});
+        else if (kind == "missing file")
+            data.setUrls({QUrl::fromLocalFile(m_dir.filePath("gone.bmp"))});
+        else if (kind == "two files")
+            data.setUrls({QUrl::fromLocalFile(m_tallFile), QUrl::fromLocalFile(m_redFile)});
+        else if (kind == "web")
+            data.setUrls({QUrl("https://example.org/picture.png")});
+        else if (kind == "file")
+            data.setUrls({QUrl::fromLocalFile(m_tallFile)});
+        else
+            data.setData("image/png", "\x89PNG\r\n\x1a\n but then nothing");
+
+        Program program;
+        program.services.openAnswers = {m_redFile};
+        program.action("menuopen6")->trigger();
+        program.state.currentSlot = 1;
+        const Slot before = slotOf(program, 5);
+
+        const Drag drag = dragAndDrop(program.form1->Picture4(5), data, actions);
+
+        QCOMPARE(drag.entered, entered);
+        QCOMPARE(program.state.currentSlot, 1);
+        QCOMPARE(program.state.fileName, m_redFile);
+        QVERIFY(slotOf(program, 5) == before);
+        QCOMPARE(program.sourceCentre(5), red);
+        QVERIFY(ready(program));
+    }
+};
+
+QTEST_MAIN(tst_Form1Drop)
+#include "tst_form1_drop.moc"

@@ -1,0 +1,411 @@
+#include <QtTest>
+
+#include <QAction>
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+
+#include "output/form2.h"
+#include "output/print_test_support.h"
+#include "surface/picture_file.h"
+#include "test_pictures.h"
+#include "app/window_fixture.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runExporter(const QStringList& arguments, const QString& folder,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(HAKOMIRU_SHEET), arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Where two sheets first differ, for the failure message.
+QString firstDifference(const QByteArray& a, const QByteArray& b)
+{
+    const QImage first = QImage::fromData(a, "BMP");
+    const QImage second = QImage::fromData(b, "BMP");
+    if (first.size() != second.size())
+        return QStringLiteral("sizes %1x%2 and %3x%4")
+            .arg(first.width())
+            .arg(first.height())
+            .arg(second.width())
+            .arg(second.height());
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            if (first.pixel(x, y) != second.pixel(x, y))
+                return QStringLiteral("pixel (%1, %2): %3 and %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(colorText(first.pixel(x, y)), colorText(second.pixel(x, y)));
+    return QStringLiteral("the same pixels, different bytes");
+}
+
+const char* const openItems[] = {"menuopen1", "menuopen2", "menuopen6"};
+const char* const pasteItems[] = {"mnupaste1", "mnupaste2", "mnupaste6"};
+
+// The sheet the window saves after opening (or pasting) `pictures` into 絵A, 絵B and 絵C with
+// `fitMode` and pressing 変換.
+QByteArray windowSheet(const QString& folder, const QStringList& pictures, int fitMode, bool pasted)
+{
+    Program program;
+    program.state.fitMode = std::int16_t(fitMode);
+    for (int i = 0; i < 3; ++i) {
+        if (pictures[i].isEmpty())
+            continue;
+        const QString path = QDir(folder).filePath(pictures[i]);
+        if (pasted) {
+            program.services.clipboard = loadPictureFile(path).picture->image;
+            program.action(pasteItems[i])->trigger();
+        } else {
+            program.services.openAnswers = {path};
+            program.action(openItems[i])->trigger();
+        }
+    }
+    program.form1->Command1(0)->click();
+    program.form1->Timer1()->start(0); // no need to wait the second
+    if (!QTest::qWaitFor([&] { return program.form1->form2()->isVisible(); }))
+        return {};
+    const QString saved = QDir(folder).filePath(QStringLiteral("window sheet.bmp"));
+    QFile::remove(saved);
+    program.services.saveAnswers = {saved};
+    program.form1->form2()->findChild<QAction*>(QStringLiteral("mnusave"))->trigger();
+    return contents(saved);
+}
+
+double points(double millimetres)
+{
+    return millimetres / 25.4 * 72.0;
+}
+
+} // namespace
+
+class tst_HakomiruSheet : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString folder() const { return m_dir.path(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QFileInfo(QStringLiteral(HAKOMIRU_SHEET)).isExecutable());
+        // A landscape BMP, a large portrait JPEG (decoded reduced), a GIF whose name begins with
+        // a dash, and a slightly portrait picture that a paste fits differently from a file.
+        QVERIFY(savePicture(quadrantPicture(400, 300, qRgb(230, 30, 30), qRgb(30, 160, 40),
+                                            qRgb(40, 60, 220), qRgb(240, 200, 20)),
+                            m_dir.filePath("landscape.bmp"), "bmp"));
+        QVERIFY(savePicture(quadrantPicture(900, 1200, qRgb(250, 120, 0), qRgb(0, 120, 120),
+                                            qRgb(120, 0, 160), qRgb(20, 20, 20)),
+                            m_dir.filePath("写真 の 絵.jpg"), "jpg"));
+        QVERIFY(savePicture(quadrantPicture(330, 300, qRgb(255, 0, 255), qRgb(0, 255, 255),
+                                            qRgb(255, 255, 0), qRgb(0, 0, 0)),
+                            m_dir.filePath("-dash.gif"), "gif"));
+        QVERIFY(savePicture(quadrantPicture(300, 330, qRgb(200, 0, 0), qRgb(0, 200, 0),
+                                            qRgb(0, 0, 200), qRgb(90, 90, 90)),
+                            m_dir.filePath("tall.bmp"), "bmp"));
+    }
+
+    // The exporter's sheet is, byte for byte, the sheet the window saves for the same pictures.
+    void sheetIsTheWindowsSheet_data()
+    {
+        QTest::addColumn<QStringList>("pictures"); // 絵A, 絵B, 絵C; empty: not given
+        QTest::addColumn<int>("fitMode");
+        QTest::addColumn<bool>("pasted");
+        QTest::addColumn<bool>("afterDoubleDash");
+        QTest::newRow("whole, three pictures")
+            << QStringList{"landscape.bmp", "写真 の 絵.jpg", "-dash.gif"} << 0 << false << false;
+        QTest::newRow("cover, 絵A and 絵C")
+            << QStringList{"写真 の 絵.jpg", "", "landscape.bmp"} << 1 << false << false;
+        QTest::newRow("pictures after --")
+            << QStringList{"-dash.gif", "tall.bmp", "landscape.bmp"} << 1 << false << true;
+        QTest::newRow("pasted, whole")
+            << QStringList{"tall.bmp", "landscape.bmp", "写真 の 絵.jpg"} << 0 << true << false;
+        QTest::newRow("pasted, cover") << QStringList{"", "tall.bmp", ""} << 1 << true << false;
+    }
+    void sheetIsTheWindowsSheet()
+    {
+        QFETCH(QStringList, pictures);
+        QFETCH(int, fitMode);
+        QFETCH(bool, pasted);
+        QFETCH(bool, afterDoubleDash);
+
+        QStringList arguments{"-o", "./-sheet.bmp", "--fit", fitMode ? "cover" : "whole"};
+        if (pasted)
+            arguments << "--pasted";
+        if (afterDoubleDash) {
+            arguments << "--" << pictures;
+        } else {
+            const char* const options[] = {"-a", "-b", "-c"};
+            for (int i = 0; i < 3; ++i)
+                if (!pictures[i].isEmpty())
+                    arguments << options[i] << pictures[i];
+        }
+        QFile::remove(m_dir.filePath("-sheet.bmp"));
+        const Run run = runExporter(arguments, folder());
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QByteArray exported = contents(m_dir.filePath("-sheet.bmp"));
+        QCOMPARE(QImage::fromData(exported, "BMP").size(), QSize(1702, 1302));
+
+        const QByteArray saved = windowSheet(folder(), pictures, fitMode, pasted);
+        QVERIFY(!saved.isEmpty());
+        QVERIFY2(exported == saved, qPrintable(firstDifference(exported, saved)));
+
+        if (pasted) { // the slightly portrait picture lies otherwise when opened from its file
+            arguments.removeAll("--pasted");
+            QVERIFY(runExporter(arguments, folder()).exitCode == 0);
+            QVERIFY(contents(m_dir.filePath("-sheet.bmp")) != exported);
+        }
+    }
+
+    // A picture too large for the reader to hold whole is still pasted, decoded at the size its
+    // box needs, and lies where the whole picture would.
+    void pastesAPictureTooLargeToHoldWhole()
+    {
+        QTemporaryDir dir;
+        QVERIFY(savePicture(quadrantPicture(1600, 1200, qRgb(230, 30, 30), qRgb(30, 160, 40),
+                                            qRgb(40, 60, 220), qRgb(240, 200, 20)),
+                            dir.filePath("large.jpg"), "jpg"));
+        const QStringList arguments{"--pasted", "-b", "large.jpg", "-o", "s.bmp"};
+        QVERIFY(runExporter(arguments, dir.path()).exitCode == 0);
+        const QImage whole(dir.filePath("s.bmp"));
+
+        QProcessEnvironment limited = QProcessEnvironment::systemEnvironment();
+        limited.insert("QT_IMAGEIO_MAXALLOC", "2"); // megabytes; the picture needs 7.3 whole
+        const Run run = runExporter(arguments, dir.path(), limited);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QImage reduced(dir.filePath("s.bmp"));
+        QCOMPARE(reduced.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                differing += !closeColor(whole.pixel(x, y), reduced.pixel(x, y), 12);
+        QVERIFY2(differing < whole.width() * whole.height() / 100,
+                 qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+    }
+
+    // The page: the paper in its orientation, the sheet from the page's top-left corner at 96 % of
+    // its width, its height in proportion and cut by the page's bottom edge.
+    void printedPage_data()
+    {
+        QTest::addColumn<QStringList>("pageOptions");
+        QTest::addColumn<double>("widthMm");
+        QTest::addColumn<double>("heightMm");
+        QTest::newRow("default: B4 landscape") << QStringList{} << 364.0 << 257.0;
+        QTest::newRow("A4 portrait")
+            << QStringList{"--paper", "A4", "--orientation", "portrait"} << 210.0 << 297.0;
+        QTest::newRow("A3 landscape") << QStringList{"--paper", "A3"} << 420.0 << 297.0;
+        QTest::newRow("B5 portrait")
+            << QStringList{"--paper", "B5", "--orientation", "portrait"} << 182.0 << 257.0;
+    }
+    void printedPage()
+    {
+        QFETCH(QStringList, pageOptions);
+        QFETCH(double, widthMm);
+        QFETCH(double, heightMm);
+        const Run run =
+            runExporter(QStringList{"-a", "landscape.bmp", "-c", "-dash.gif", "--fit", "cover",
+                                    "-o", "page sheet.bmp", "--pdf", "ページ.pdf"}
+                            << pageOptions,
+                        folder());
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QString pdf = m_dir.filePath("ページ.pdf");
+
+        const std::optional<PdfInfo> info = pdfInfo(pdf);
+        QVERIFY(info);
+        QCOMPARE(info->pages, 1);
+        QVERIFY2(std::abs(info->pageSizePoints.width() - points(widthMm)) < 0.5 &&
+                     std::abs(info->pageSizePoints.height() - points(heightMm)) < 0.5,
+                 qPrintable(QStringLiteral("page %1 x %2 pt")
+                                .arg(info->pageSizePoints.width())
+                                .arg(info->pageSizePoints.height())));
+
+        constexpr int dpi = 50;
+        const QString base = pdf + ".render";
+        bool rendered = false;
+        runTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, base},
+                &rendered);
+        QVERIFY(rendered);
+        const QImage page = QImage(base + ".png").convertToFormat(QImage::Format_RGB32);
+        const QImage sheet(m_dir.filePath("page sheet.bmp"));
+        const double pxPerMm = dpi / 25.4;
+        QVERIFY(std::abs(page.width() - widthMm * pxPerMm) <= 1.5); // whole points, whole pixels
+
+        // The sheet's grey background against the white paper shows its extent.
+        const double sheetWidth = 0.96 * widthMm * pxPerMm;
+        const double sheetHeight = sheetWidth * sheet.height() / sheet.width();
+        int right = -1;
+        int bottom = -1;
+        int left = page.width();
+        int top = page.height();
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (page.pixel(x, y) != qRgb(255, 255, 255)) {
+                    left = std::min(left, x);
+                    top = std::min(top, y);
+                    right = std::max(right, x + 1);
+                    bottom = std::max(bottom, y + 1);
+                }
+        QCOMPARE(left, 0);
+        QCOMPARE(top, 0);
+        QVERIFY2(
+            std::abs(right - sheetWidth) <= 1.0,
+            qPrintable(QStringLiteral("right edge %1, expected %2").arg(right).arg(sheetWidth)));
+        const double expectedBottom = std::min(sheetHeight, double(page.height()));
+        QVERIFY2(
+            std::abs(bottom - expectedBottom) <= 1.0,
+            qPrintable(
+                QStringLiteral("bottom edge %1, expected %2").arg(bottom).arg(expectedBottom)));
+
+        // Inside, every page pixel shows the sheet pixel that the scale puts there, wherever the
+        // sheet is of one colour around it.
+        const double sheetPxPerPagePx = sheet.width() / sheetWidth;
+        int compared = 0;
+        for (int y = 0; y < std::min(page.height(), int(sheetHeight)); y += 3)
+            for (int x = 0; x < int(sheetWidth); x += 3) {
+                const int sx = int((x + 0.5) * sheetPxPerPagePx);
+                const int sy = int((y + 0.5) * sheetPxPerPagePx);
+                const QRect around(sx - 6, sy - 6, 13, 13);
+                if (!sheet.rect().contains(around))
+                    continue;
+                bool uniform = true;
+                for (int v = around.top(); v <= around.bottom() && uniform; ++v)
+                    for (int u = around.left(); u <= around.right() && uniform; ++u)
+                        uniform = sheet.pixel(u, v) == sheet.pixel(sx, sy);
+                if (!uniform)
+                    continue;
+                ++compared;
+                QVERIFY2(closeColor(page.pixel(x, y), sheet.pixel(sx, sy), 6),
+                         qPrintable(QStringLiteral("page (%1, %2) is %3, sheet (%4, %5) is %6")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(colorText(page.pixel(x, y)))
+                                        .arg(sx)
+                                        .arg(sy)
+                                        .arg(colorText(sheet.pixel(sx, sy)))));
+            }
+        QVERIFY(compared > 1000);
+    }
+
+    // Every failure says what failed with the file's name, exits non-zero and leaves the files in
+    // the folder as they were: nothing new, no temporary file, an existing output untouched.
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("picture not a picture")
+            << QStringList{"-a", "notes.jpg", "-o", "old.bmp"} << 1 << "\"notes.jpg\"";
+        QTest::newRow("picture missing, both outputs")
+            << QStringList{"-a", "landscape.bmp", "-b",    "gone.gif",
+                           "-o", "old.bmp",       "--pdf", "old.pdf"}
+            << 1 << "\"gone.gif\"";
+        QTest::newRow("picture missing, new output")
+            << QStringList{"-c", "gone.jpg", "-o", "new.bmp"} << 1 << "\"gone.jpg\"";
+        QTest::newRow("pasted picture not a picture")
+            << QStringList{"--pasted", "-b", "notes.jpg", "-o", "old.bmp"} << 1 << "\"notes.jpg\"";
+        QTest::newRow("bad fit") << QStringList{"-a",      "landscape.bmp", "-o",
+                                                "old.bmp", "--fit",         "tall"}
+                                 << 2 << "tall";
+        QTest::newRow("unknown option")
+            << QStringList{"-a", "landscape.bmp", "-x", "-o", "old.bmp"} << 2 << "-x";
+        QTest::newRow("no output") << QStringList{"-a", "landscape.bmp"} << 2 << "-o";
+        QTest::newRow("sheet into a missing folder")
+            << QStringList{"-a", "landscape.bmp", "-o", "nowhere/s.bmp"} << 1
+            << "\"nowhere/s.bmp\"";
+        QTest::newRow("page into a missing folder, sheet kept")
+            << QStringList{"-a", "landscape.bmp", "-o", "old.bmp", "--pdf", "nowhere/p.pdf"} << 1
+            << "\"nowhere/p.pdf\"";
+        QTest::newRow("sheet onto a folder")
+            << QStringList{"-a", "landscape.bmp", "-o", "folder.bmp"} << 1 << "\"folder.bmp\"";
+        QTest::newRow("sheet over its picture")
+            << QStringList{"-a", "old.bmp", "-o", "./old.bmp"} << 2 << "old.bmp";
+    }
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        const QDir here(dir.path());
+        QVERIFY(QFile::copy(m_dir.filePath("landscape.bmp"), here.filePath("landscape.bmp")));
+        QVERIFY(writeFile(here.filePath("notes.jpg"), "not a picture\n"));
+        QVERIFY(savePicture(solidPicture(20, 10, qRgb(1, 2, 3)), here.filePath("old.bmp"), "bmp"));
+        QVERIFY(writeFile(here.filePath("old.pdf"), "%PDF-1.4 an old page\n"));
+        QVERIFY(here.mkdir("folder.bmp"));
+        const QByteArray oldSheet = contents(here.filePath("old.bmp"));
+        const QStringList before = here.entryList(QDir::AllEntries | QDir::Hidden);
+
+        const Run run = runExporter(arguments, dir.path());
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.startsWith("hakomiru-sheet: ") && run.err.contains(named),
+                 qPrintable(run.err));
+        QCOMPARE(here.entryList(QDir::AllEntries | QDir::Hidden), before);
+        QCOMPARE(contents(here.filePath("old.bmp")), oldSheet);
+        QCOMPARE(contents(here.filePath("old.pdf")), QByteArray("%PDF-1.4 an old page\n"));
+    }
+
+    // With no display, no Wayland and no platform named, it still writes both files, quietly.
+    void runsWithoutADisplay()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(m_dir.filePath("landscape.bmp"), dir.filePath("p.bmp")));
+        const Run run =
+            runExporter({"-b", "p.bmp", "-o", "s.bmp", "--pdf", "p.pdf"}, dir.path(), environment);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QString());
+        QCOMPARE(QImage(dir.filePath("s.bmp")).size(), QSize(1702, 1302));
+        const std::optional<PdfInfo> info = pdfInfo(dir.filePath("p.pdf"));
+        QVERIFY(info && info->pages == 1);
+    }
+
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("help") << "--help"
+                              << "-o SHEET.bmp";
+        QTest::newRow("version") << "--version"
+                                 << "hakomiru-sheet " HAKOMIRU_VERSION "\n";
+    }
+    void helpAndVersion()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, shown);
+        const Run run = runExporter({option}, folder());
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(shown), qPrintable(run.out));
+        QCOMPARE(run.err, QString());
+    }
+};
+
+QTEST_MAIN(tst_HakomiruSheet)
+#include "tst_hakomiru_sheet.moc"
