@@ -14,8 +14,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "cli/sheet_export.h"
 #include "conversion/sheet.h"
 #include "intake/fit.h"
+#include "intake/slot_intake.h"
 #include "output/sheet_file.h"
 #include "surface/picture_file.h"
 #include "surface/surface.h"
@@ -123,20 +125,14 @@ BENCHMARK(canvasCopy)->Name("canvas copy (memcpy 1702x1302x4)")->Unit(benchmark:
 void openIntoSlot(benchmark::State& state)
 {
     const QString path = photo(int(state.range(0)), int(state.range(1)));
-    Surface source(489, 489), preview(145, 145);
+    Surface source(sourceBoxSide, sourceBoxSide), preview(previewBoxSide, previewBoxSide);
     for (auto _ : state) {
-        source.clear();
-        preview.clear();
-        const PictureLoad load = loadPictureFile(path, [](QSize natural) {
-            return decodeSizeFor(natural, 489, fitWhole, fileAspectThreshold);
-        });
-        if (!load.picture) {
+        const SlotFill fill =
+            LoadPictureIntoSlot(loadPictureFile, path, fitWhole, SlotBoxes{source, preview});
+        if (!fill.placed) {
             state.SkipWithError("the photo did not load");
             break;
         }
-        const QSizeF measured(load.picture->naturalSize);
-        paintFitted(source, load.picture->image, measured, fitWhole, fileAspectThreshold);
-        paintFitted(preview, load.picture->image, measured, fitWhole, fileAspectThreshold);
         benchmark::DoNotOptimize(preview.constRow(0));
     }
 }
@@ -179,6 +175,24 @@ void saveSheet(benchmark::State& state)
     }
 }
 BENCHMARK(saveSheet)->Name("save sheet as BMP")->Unit(benchmark::kMillisecond);
+
+// Laying out and painting one printed page (B4 landscape, as a fresh start prints) into a PDF.
+void printPage(benchmark::State& state)
+{
+    Sheet sheet;
+    ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
+    const QImage image = sheet.canvas.image();
+    const PageSetup setup = pageSetupFor(2, 0);
+    for (auto _ : state) {
+        const auto pdf = sheetPdf(image, setup);
+        if (!pdf) {
+            state.SkipWithError("the page was not made");
+            break;
+        }
+        benchmark::DoNotOptimize(pdf->constData());
+    }
+}
+BENCHMARK(printPage)->Name("print page into PDF (B4 landscape)")->Unit(benchmark::kMillisecond);
 
 // Collects the mean time of every benchmark so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter
