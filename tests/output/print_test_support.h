@@ -16,6 +16,16 @@
 
 namespace hakomiru::testing {
 
+// The papers of the paper-size options 0..3, in millimetres, as the standards give them.
+struct PaperMillimetres
+{
+    const char* name;
+    double shortMm;
+    double longMm;
+};
+inline constexpr PaperMillimetres testPapers[] = {
+    {"A4", 210, 297}, {"JIS B5", 182, 257}, {"JIS B4", 257, 364}, {"A3", 297, 420}};
+
 // Where the test sheet's lines are, in canvas pixels. The sheet is the standard canvas size with
 // a one-pixel black frame on its outermost pixels, vertical lines at x = 51 + 200 k and
 // horizontal lines at y = 101 + 200 k and at 1201, the bottom edge of a real sheet's drawing (its

@@ -42,20 +42,13 @@ private slots:
         QTest::addColumn<double>("shortMm");
         QTest::addColumn<double>("longMm");
         QTest::addColumn<double>("marginMm");
-        const struct
-        {
-            const char* name;
-            double shortMm;
-            double longMm;
-        } papers[] = {
-            {"A4", 210, 297}, {"JIS B5", 182, 257}, {"JIS B4", 257, 364}, {"A3", 297, 420}};
         for (int size = 0; size < 4; ++size) {
             for (int orientation = 0; orientation < 2; ++orientation) {
                 for (double margin : {0.0, 6.35}) {
-                    QTest::addRow("%s %s margin %.2f", papers[size].name,
+                    QTest::addRow("%s %s margin %.2f", testPapers[size].name,
                                   orientation == 0 ? "landscape" : "portrait", margin)
-                        << size << orientation << papers[size].shortMm << papers[size].longMm
-                        << margin;
+                        << size << orientation << testPapers[size].shortMm
+                        << testPapers[size].longMm << margin;
                 }
             }
         }

@@ -57,17 +57,11 @@ private slots:
         QTest::addColumn<int>("orientation");
         QTest::addColumn<double>("shortMm");
         QTest::addColumn<double>("longMm");
-        const struct
-        {
-            const char* name;
-            double shortMm;
-            double longMm;
-        } papers[] = {
-            {"A4", 210, 297}, {"JIS B5", 182, 257}, {"JIS B4", 257, 364}, {"A3", 297, 420}};
         for (int size = 0; size < 4; ++size)
             for (int orientation = 0; orientation < 2; ++orientation)
-                QTest::addRow("%s %s", papers[size].name, orientation ? "portrait" : "landscape")
-                    << size << orientation << papers[size].shortMm << papers[size].longMm;
+                QTest::addRow("%s %s", testPapers[size].name,
+                              orientation ? "portrait" : "landscape")
+                    << size << orientation << testPapers[size].shortMm << testPapers[size].longMm;
     }
     void printsOnEachPaper()
     {
