@@ -17,7 +17,7 @@ shots="$3"
 for tool in Xvfb xdotool xclip; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed"; exit 77; }
 done
-for tool in xwininfo convert compare identify import; do
+for tool in xwininfo xprop convert compare identify import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is needed (x11-utils, imagemagick)"; exit 1; }
 done
 
@@ -174,6 +174,13 @@ eval "$(xdo getwindowgeometry --shell "$main")"
 main_bar=$((HEIGHT - 318))
 [ "$WIDTH" -eq 507 ] && [ "$main_bar" -gt 0 ] ||
     fail "the main window is ${WIDTH}x${HEIGHT}, expected a 507 x 318 client area below a menu bar"
+# The window icon is the program's picture in the installed sizes; Qt's xcb binding hands the
+# window system those up to 128 pixels.
+icon_sizes=$(xprop -id "$main" _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
+for side in 16 24 32 48 64 128; do
+    grep -qF "Icon ($side x $side)" <<<"$icon_sizes" ||
+        fail "the main window offers no $side-pixel icon (it offers: $icon_sizes)"
+done
 sleep 0.5
 
 step "opening 絵A with its button"
