@@ -51,8 +51,17 @@ fail() {
     exit 1
 }
 
+# Fails when the program has ended on its own (a crash, or a sanitizer's report).
+check_program() {
+    if [ -n "$program_pid" ] && ! kill -0 "$program_pid" 2>/dev/null; then
+        program_pid=""
+        fail "the program ended by itself"
+    fi
+}
+
 step() {
     echo "== $*"
+    check_program
     [ "$SECONDS" -le "$deadline" ] || fail "the session took longer than 120 s (at: $*)"
 }
 
@@ -61,6 +70,7 @@ wait_for() {
     local what="$1"
     shift
     until "$@"; do
+        check_program
         [ "$SECONDS" -le "$deadline" ] || fail "timed out waiting for $what"
         sleep 0.2
     done
@@ -94,6 +104,7 @@ new_window() {
 wait_new_window() {
     local what="$1" known="$2" id=""
     until id=$(new_window "$known"); do
+        check_program
         [ "$SECONDS" -le "$deadline" ] || fail "timed out waiting for $what"
         sleep 0.2
     done
@@ -148,18 +159,11 @@ convert -size 900x1200 gradient:'#40c0a0-#602080' -fill '#ffe040' -draw 'circle 
     -fill '#ffffff' -draw 'rectangle 100,900 800,1100' -quality 92 "$pictures/c.jpg"
 
 step "starting Xvfb"
-display=""
-for n in $(seq 90 250); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free X display found"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number to descriptor 3.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY="$display"
-wait_for "Xvfb to start" test -e "/tmp/.X11-unix/X${display#:}"
+wait_for "Xvfb to start" test -s "$work/display"
+export DISPLAY=":$(head -n 1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME
 export XDG_RUNTIME_DIR="$work/runtime"
