@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # A person's session with the installed program on a real X server, driven from outside:
-#   desktop_session.sh <build folder> <sheet maker> <screenshot folder>
+#   desktop_session.sh <build folder> <screenshot folder>
 # Installs the build into a temporary prefix, starts Xvfb (no window manager) and the installed
 # program, opens 絵A with its button and the file dialog, pastes 絵B from the clipboard through
 # the edit menu, opens 絵C, converts, and saves the sheet through the result window's menu. The
-# saved BMP must equal, pixel for pixel, the sheet that `<sheet maker> -a A -b B -c C -o FILE`
-# makes from the same pictures (the installed hakomiru-sheet when there is one). Screenshots of
-# the main window and the result window go to the screenshot folder.
+# saved BMP must equal, pixel for pixel, the sheet that the installed exporter
+# `hakomiru-sheet -a A -b B -c C -o FILE` makes from the same pictures. Screenshots of the main
+# window and the result window go to the screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
 build="$1"
-sheet_maker="$2"
-shots="$3"
+shots="$2"
 
 for tool in Xvfb xdotool xclip; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed"; exit 77; }
@@ -141,10 +140,9 @@ step "installing the build into a temporary prefix"
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log"; fail "cmake --install failed"; }
+sheet_maker="$prefix/bin/hakomiru-sheet"
 [ -x "$prefix/bin/hakomiru" ] || fail "the install has no bin/hakomiru"
-if [ -x "$prefix/bin/hakomiru-sheet" ]; then
-    sheet_maker="$prefix/bin/hakomiru-sheet"
-fi
+[ -x "$sheet_maker" ] || fail "the install has no bin/hakomiru-sheet"
 
 step "making the pictures"
 # 絵A: a landscape BMP; 絵B: a square PNG (the same fit whether pasted or opened); 絵C: a large
@@ -238,7 +236,7 @@ dialog=$(wait_new_window "the save dialog" "$known")
 answer_file_dialog "$dialog" "$saved"
 wait_for "the saved sheet" test -s "$saved"
 
-step "comparing with the sheet of $(basename "$sheet_maker")"
+step "comparing with the sheet of hakomiru-sheet"
 "$sheet_maker" -a "$pictures/a.bmp" -b "$pictures/b.png" -c "$pictures/c.jpg" -o "$work/expected.bmp" ||
     fail "$sheet_maker could not make the sheet"
 read -r width height < <(identify -format '%w %h\n' "$saved")
