@@ -17,6 +17,7 @@ if [ "$what" = "test" ]; then
         cups cups-client cups-bsd printer-driver-cups-pdf
         clang-14 libclang-rt-14-dev clang-format-14
         libbenchmark-dev time appstream
+        desktop-file-utils dpkg-dev file
     )
 fi
 

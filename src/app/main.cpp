@@ -1,6 +1,4 @@
 #include <QApplication>
-#include <QIcon>
-#include <QPixmap>
 
 #include "app/decoration.h"
 #include "app/form1.h"
@@ -16,7 +14,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("hakomiru"));
     QApplication::setApplicationDisplayName(QStringLiteral("ハコミル"));
     QApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
-    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(hakomiru::decorationPicture())));
+    // The desktop entry the window belongs to, so a desktop shows the entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("hakomiru"));
+    QApplication::setWindowIcon(hakomiru::programIcon());
 
     hakomiru::ProgramState state;
     hakomiru::QtPlatformServices services;
