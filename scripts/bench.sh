@@ -10,7 +10,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench --target hakomiru_bench hakomiru-sheet
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-QT_QPA_PLATFORM=offscreen build/bench/bench/hakomiru_bench --benchmark_color=false "$@"
+QT_QPA_PLATFORM=offscreen build/bench/bench/hakomiru_bench --benchmark_color=no "$@"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
