@@ -4,8 +4,6 @@
 
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -17,6 +15,7 @@
 #include "app/form1.h"
 #include "app/no_settings.h"
 #include "app/program_state.h"
+#include "file_size_limit.h"
 #include "output/form2.h"
 #include "surface/picture_box.h"
 #include "surface/qt_platform_services.h"
@@ -201,15 +200,11 @@ private slots:
         QVERIFY(writeFile(path, QByteArray(3000, 's')));
         program.services.saveAnswers = {path};
 
-        rlimit saved{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 50000;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        program.form1->form2()->findChild<QAction*>("mnusave")->trigger();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
+        {
+            const FileSizeLimit fullDisk(50000);
+            QVERIFY(fullDisk.active());
+            program.form1->form2()->findChild<QAction*>("mnusave")->trigger();
+        }
 
         QCOMPARE(int(program.services.messages.size()), 1);
         QCOMPARE(program.services.messages[0].title, QString("ハコミル"));

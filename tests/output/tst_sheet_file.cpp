@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <unistd.h>
 
+#include "file_size_limit.h"
 #include "output/sheet_file.h"
 #include "test_pictures.h"
 
@@ -89,15 +89,12 @@ private slots:
         const QByteArray old(5000, 'o');
         QVERIFY(writeFile(path, old));
 
-        rlimit saved{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 100000;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const SheetWrite result = writeSheetBmp(sheetPicture(), path);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
+        SheetWrite result;
+        {
+            const FileSizeLimit fullDisk(100000);
+            QVERIFY(fullDisk.active());
+            result = writeSheetBmp(sheetPicture(), path);
+        }
 
         QVERIFY(!result.ok);
         QVERIFY(!result.error.isEmpty());
