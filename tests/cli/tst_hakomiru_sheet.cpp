@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <QAction>
 #include <QDir>
 #include <QProcess>
@@ -371,6 +373,42 @@ private slots:
     }
 
     // With no display, no Wayland and no platform named, it still writes both files, quietly.
+    // Every picture of the hostile corpus as 絵A: a readable one gives a sheet, any other exit 1
+    // with a message naming it and nothing written. No run takes much memory.
+    void hostileCorpus()
+    {
+        QTemporaryDir dir;
+        const QDir corpus(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures"));
+        const QStringList names = corpus.entryList(QDir::Files);
+        QVERIFY(names.size() > 30);
+        int sheets = 0, refused = 0;
+        for (const QString& name : names) {
+            const QString out = dir.filePath("sheet.bmp");
+            QFile::remove(out);
+            const Run run = runExporter({"-a", corpus.filePath(name), "-o", out}, dir.path());
+            if (run.exitCode == 0) {
+                ++sheets;
+                QVERIFY2(QImage(out).size() == QSize(1702, 1302), qPrintable(name));
+            } else {
+                ++refused;
+                QVERIFY2(run.exitCode == 1, qPrintable(name + ": " + run.err));
+                QVERIFY2(run.err.contains(name), qPrintable(run.err));
+                QVERIFY2(!QFileInfo::exists(out), qPrintable(name));
+            }
+        }
+        QFile::remove(dir.filePath("sheet.bmp"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        qInfo("%d sheets made, %d pictures refused", sheets, refused);
+        QVERIFY(sheets >= 20);
+        QVERIFY(refused >= 8);
+#if !defined(__SANITIZE_ADDRESS__)
+        rusage usage{};
+        QVERIFY(getrusage(RUSAGE_CHILDREN, &usage) == 0);
+        QVERIFY2(usage.ru_maxrss < 300 * 1024,
+                 qPrintable(QStringLiteral("%1 KiB at the most").arg(usage.ru_maxrss)));
+#endif
+    }
+
     void runsWithoutADisplay()
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
