@@ -4,12 +4,16 @@
 #include <cmath>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QtEndian>
 
 namespace hakomiru {
 
 namespace {
+
+const QString damaged = QStringLiteral("the picture data is damaged or too large");
 
 QString readerError(const QImageReader& reader)
 {
@@ -21,10 +25,38 @@ QString readerError(const QImageReader& reader)
     case QImageReader::UnsupportedFormatError:
         return QStringLiteral("not a picture in a format this program reads");
     case QImageReader::InvalidDataError:
-        return QStringLiteral("the picture data is damaged or too large");
+        return damaged;
     default:
         return QStringLiteral("the picture could not be read");
     }
+}
+
+// True for a PNG with a chunk other than image data that claims more bytes than the file still
+// holds. The PNG reader sets that much memory aside (up to 2 GB, for a file of a few hundred
+// bytes) before it finds the data missing, so such a file is refused unread. Image data that is
+// cut short is read as far as it goes, as with any damaged picture.
+bool pngClaimsMissingBytes(QIODevice& device)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    if (!device.seek(0) || device.read(8) != signature)
+        return false;
+    const qint64 size = device.size();
+    qint64 at = 8;
+    while (at + 8 <= size) {
+        if (!device.seek(at))
+            return false;
+        const QByteArray header = device.read(8);
+        if (header.size() < 8)
+            return false;
+        const quint32 length = qFromBigEndian<quint32>(header.constData());
+        const QByteArray type = header.mid(4, 4);
+        if (type == "IEND")
+            return false;
+        if (qint64(length) > size - (at + 8))
+            return type != "IDAT";
+        at += 12 + qint64(length);
+    }
+    return false;
 }
 
 PictureLoad readPicture(QImageReader& reader, const DecodeSizeFor& decodeSizeFor)
@@ -61,6 +93,11 @@ PictureLoad readPicture(QImageReader& reader, const DecodeSizeFor& decodeSizeFor
 
 PictureLoad loadPictureFile(const QString& path, const DecodeSizeFor& decodeSizeFor)
 {
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && pngClaimsMissingBytes(file))
+            return {std::nullopt, damaged};
+    }
     QImageReader reader(path);
     return readPicture(reader, decodeSizeFor);
 }
@@ -70,6 +107,9 @@ PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeS
     QByteArray copy = data;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
+    if (pngClaimsMissingBytes(buffer))
+        return {std::nullopt, damaged};
+    buffer.seek(0);
     QImageReader reader(&buffer);
     return readPicture(reader, decodeSizeFor);
 }

@@ -131,17 +131,23 @@ std::optional<QImage> pictureFromMimeData(const QMimeData* data)
 {
     if (data == nullptr)
         return std::nullopt;
-    if (data->hasImage()) {
-        const QImage image = qvariant_cast<QImage>(data->imageData());
-        if (!image.isNull())
-            return image;
-    }
+    // Picture bytes are read with the program's own reader, which refuses damaged pictures that
+    // would take a great deal of memory. Qt's ready-made image is only taken when no picture bytes
+    // are offered (a picture copied within a Qt program): on X11 it is decoded from the very same
+    // bytes without those checks.
+    bool bytesOffered = false;
     for (const QString& format : data->formats()) {
         if (!format.startsWith(QLatin1String("image/")))
             continue;
+        bytesOffered = true;
         const PictureLoad load = loadPictureData(data->data(format));
         if (load.picture && !load.picture->image.isNull())
             return load.picture->image;
+    }
+    if (!bytesOffered && data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull())
+            return image;
     }
     return std::nullopt;
 }

@@ -125,7 +125,7 @@ private slots:
              {"empty.jpg", "text.bmp", "bmp-negative-width.bmp", "bmp-zero-size.bmp",
               "bmp-100000x100000.bmp", "gif-screen-65535.gif", "jpeg-60000x60000.jpg",
               "truncated-plain-10.jpg", "truncated-gif-plain-10.gif", "truncated-bmp-8bit-10.bmp",
-              "no-such-file.jpg"})
+              "fuzz-png-huge-text-chunk.png", "no-such-file.jpg"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void unreadableOnesFailWithAReason()

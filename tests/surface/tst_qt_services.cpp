@@ -113,6 +113,10 @@ private slots:
         QTest::newRow("image set by Qt") << "" << QByteArray() << true;
         QTest::newRow("text only") << "text/plain" << QByteArray("hello") << false;
         QTest::newRow("broken png") << "image/png" << QByteArray("\x89PNG broken") << false;
+        // A PNG of a few hundred bytes whose text chunk claims almost 2 GB: refused unread.
+        QFile hostile(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/fuzz-png-huge-text-chunk.png"));
+        QVERIFY(hostile.open(QIODevice::ReadOnly));
+        QTest::newRow("png claiming 2 GB") << "image/png" << hostile.readAll() << false;
     }
     void pictureFromMimeData()
     {
