@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
+# A fixed seed makes the test command's run repeatable; FUZZ_SEED=0 lets libFuzzer pick one.
+seed="${FUZZ_SEED:-1}"
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -19,7 +21,7 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 echo "== fuzz: intake for ${seconds}s"
 if ! build/fuzz/fuzz/fuzz_intake -max_total_time="$seconds" -timeout=2 -rss_limit_mb=1024 \
-        -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/" \
+        -max_len=65536 -seed="$seed" -print_final_stats=1 -artifact_prefix="$findings/" \
         "$work" tests/data/pictures > build/fuzz/last-run.log 2>&1; then
     tail -n 60 build/fuzz/last-run.log
     echo "fuzz: a finding; the input is in $findings/ (keep it in tests/data/pictures)" >&2
