@@ -15,6 +15,7 @@ else
     presets=(default)
 fi
 
+passed=0
 for preset in "${presets[@]}"; do
     echo "== build: $preset"
     cmake --preset "$preset" >/dev/null
@@ -25,8 +26,14 @@ for preset in "${presets[@]}"; do
         export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
         export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     fi
-    ctest --preset "$preset"
+    ctest --preset "$preset" | tee "build/ctest-$preset.log"
+    passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' \
+        "build/ctest-$preset.log" | tail -n 1)))
 done
 
 # The picture intake under libFuzzer for about a minute, seeded with the picture corpus.
 scripts/fuzz.sh 60
+passed=$((passed + 1))
+
+echo "== summary: the CTest tests of ${presets[*]}, and the fuzz run"
+echo "test.sh: $passed passed, 0 failed"
