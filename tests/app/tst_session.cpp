@@ -48,16 +48,6 @@ int paintedPixels(const Surface& box)
     return count;
 }
 
-// Clicks "変換" and lets the one-second delay end at once.
-void convert(Program& program)
-{
-    QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
-    QTimer* timer = program.form1->Timer1();
-    QVERIFY(timer->isActive());
-    timer->setInterval(0);
-    QTRY_VERIFY(!timer->isActive());
-}
-
 // Answers the next modal file dialog with `path`, as a user typing it and pressing Enter.
 void answerFileDialog(const QString& path)
 {

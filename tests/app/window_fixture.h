@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/form1.h"
 #include "app/program_state.h"
@@ -35,5 +37,15 @@ struct Program
     QRgb previewCentre(int slot) const { return form1->Picture4(slot)->surface().point(72, 72); }
     QRgb boxBack() const { return form1->Picture2(0).backColor(); }
 };
+
+// Clicks "変換" and lets the one-second delay end at once; returns when the conversion has run.
+inline void convert(Program& program)
+{
+    QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
+    QTimer* timer = program.form1->Timer1();
+    QVERIFY(timer->isActive());
+    timer->setInterval(0);
+    QTRY_VERIFY(!timer->isActive());
+}
 
 } // namespace hakomiru::testing

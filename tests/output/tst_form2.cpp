@@ -24,14 +24,6 @@ const QRgb red = qRgb(220, 20, 30);
 const QPoint insidePiece0(1251 + 100, 201 + 100);
 const QPoint insidePiece4(1451 + 100, 201 + 100);
 
-// Clicks "変換" and lets the one-second delay run out at once.
-void convert(Program& program)
-{
-    QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
-    program.form1->Timer1()->setInterval(0);
-    QTRY_VERIFY(program.form1->form2()->isVisible());
-}
-
 } // namespace
 
 class tst_Form2 : public QObject
