@@ -10,6 +10,7 @@ cmake --build --preset default --target hakomiru
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "ハコミル needs a graphical desktop, and no display was found (DISPLAY and WAYLAND_DISPLAY are not set)." >&2
     echo "Start it from a desktop session, or run it under a virtual display: xvfb-run ./run.sh" >&2
+    echo "(xvfb-run comes with the package xvfb: sudo apt-get install xvfb)" >&2
     exit 1
 fi
 exec build/default/src/app/hakomiru

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds ハコミル and runs every test: ./test.sh
-# With CI=true the build treats warnings as errors, the sources must be clang-formatted, and the
-# suite runs a second time under AddressSanitizer and UndefinedBehaviorSanitizer.
+# With CI=true the build treats warnings as errors and builds the benchmarks, the sources must be
+# clang-formatted, the suite runs a second time under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and ./run.sh must build on a fresh Debian 12 tree.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,5 +36,12 @@ done
 scripts/fuzz.sh 60
 passed=$((passed + 1))
 
-echo "== summary: the CTest tests of ${presets[*]}, and the fuzz run"
+# The README's first command on a fresh Debian 12 tree, so that a missing install step shows.
+if [ "${CI:-}" = "true" ]; then
+    echo "== fresh Debian 12: ./run.sh"
+    bash ../shared/tools/fresh-debian.sh run
+    passed=$((passed + 1))
+fi
+
+echo "== summary: the CTest tests of ${presets[*]}, the fuzz run and, in CI, the fresh tree"
 echo "test.sh: $passed passed, 0 failed"

@@ -9,7 +9,7 @@ what="${1:-run}"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-noto-cjk
+    qt6-translations-l10n fonts-noto-cjk
 )
 if [ "$what" = "test" ]; then
     packages+=(

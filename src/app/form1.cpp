@@ -123,7 +123,8 @@ void Form1::buildControls()
     auto* area = new SlotArea(this);
     area->setFixedSize(clientSize);
     setCentralWidget(area);
-    const QRgb windowBack = palette().color(QPalette::Window).rgb();
+    // The boxes are paper white whatever the desktop's theme.
+    const QRgb windowBack = defaultBoxBackColor;
 
     // Label1 is made before the convert button, so the button lies above it and hides its text
     // while both are shown.

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLocale>
 
 #include "app/decoration.h"
 #include "app/form1.h"
@@ -12,11 +13,14 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     hakomiru::keepNoSettings();
     QApplication::setApplicationName(QStringLiteral("hakomiru"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ハコミル"));
+    // No display name: the platform would append it to every window title, and each window's
+    // title is its caption exactly.
     QApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
     // The desktop entry the window belongs to, so a desktop shows the entry's name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("hakomiru"));
     QApplication::setWindowIcon(hakomiru::programIcon());
+    // The file, print and message dialogs in the user's language, before any window is made.
+    hakomiru::installQtTranslation(QLocale::system());
 
     hakomiru::ProgramState state;
     hakomiru::QtPlatformServices services;

@@ -14,7 +14,8 @@ void setFaceColor(QPushButton* button, QColor face)
     const QString rgb = QStringLiteral("rgb(%1, %2, %3)");
     const QColor pressed = face.darker(115);
     button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; border: 1px solid rgb(112, 112, 112);"
+        QStringLiteral("QPushButton { background-color: %1; color: black;"
+                       " border: 1px solid rgb(112, 112, 112);"
                        " border-radius: 2px; padding: 2px 6px; }"
                        " QPushButton:hover { border-color: rgb(48, 48, 48); }"
                        " QPushButton:focus { border: 2px solid rgb(48, 48, 48); }"

@@ -13,7 +13,8 @@ namespace hakomiru {
     return twips / 15;
 }
 
-// A push button drawn with its own face colour, on every style (Fusion and desktop styles alike).
+// A push button drawn flat with its own face colour and a black caption, on every style and in
+// every colour scheme: the face is fixed, so the caption must be too.
 void setFaceColor(QPushButton* button, QColor face);
 
 // Places a top-level window so that its frame is centred on the screen it is on, keeping the

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include <QGuiApplication>
-#include <QPalette>
 #include <QStringList>
 
 #include "cli/export_options.h"
 #include "cli/sheet_export.h"
 #include "output/page_layout.h"
 #include "output/sheet_file.h"
+#include "surface/surface.h"
 
 namespace {
 
@@ -84,9 +84,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setApplicationName(programName);
     QGuiApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
 
-    // The boxes show the window background of the palette, as the window's boxes do.
-    const QRgb backColor = QGuiApplication::palette().color(QPalette::Window).rgb();
-    const SheetMaking made = makeSheet(options, backColor);
+    const SheetMaking made = makeSheet(options, defaultBoxBackColor);
     if (made.sheet.isNull()) {
         complain(QStringLiteral("cannot read picture %1: %2")
                      .arg(quoted(made.failedPicture), made.error));

@@ -43,7 +43,8 @@ Form2::Form2(Form1& mainWindow, ProgramState& state, PlatformServices& services,
     area->setMinimumSize(0, 0);
     setCentralWidget(area);
 
-    const QRgb windowBack = palette().color(QPalette::Window).rgb();
+    // The boxes and the canvas are paper white whatever the desktop's theme.
+    const QRgb windowBack = defaultBoxBackColor;
     m_picture3 =
         new PictureBox(designCanvasSize.width(), designCanvasSize.height(), windowBack, area);
     m_picture3->setObjectName(QStringLiteral("Picture3"));

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include "app/program_state.h"
+#include "app/window_look.h"
 
 namespace hakomiru {
 
@@ -30,9 +31,7 @@ QPushButton* makeButton(QWidget* parent, const QString& caption, QColor face, QR
     button->setGeometry(geometry);
     button->setAutoDefault(false);
     button->setDefault(false);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, face);
-    button->setPalette(palette);
+    setFaceColor(button, face);
     return button;
 }
 

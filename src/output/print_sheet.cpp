@@ -16,6 +16,8 @@ PrintResult PrintSheet(PlatformServices& services, Surface& canvas, const Progra
         return PrintResult::Cancelled;
 
     canvas.setPicture(canvas.image());
+    // The job's name in the printer queue.
+    printer.setDocName(QStringLiteral("ハコミル"));
 
     // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
     if (!applyPageSetup(printer, pageSetupFor(state.paperSize, state.orientation())))

@@ -6,10 +6,13 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QImageReader>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTranslator>
 
 namespace hakomiru {
 
@@ -176,6 +179,17 @@ std::optional<QString> pictureFileFromMimeData(const QMimeData* data)
     if (!QFileInfo(path).isFile() || QImageReader::imageFormat(path).isEmpty())
         return std::nullopt;
     return path;
+}
+
+bool installQtTranslation(const QLocale& locale)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 } // namespace hakomiru

@@ -8,6 +8,7 @@
 #include "surface/platform_services.h"
 
 class QFileDialog;
+class QLocale;
 class QMimeData;
 class QWidget;
 
@@ -46,5 +47,10 @@ public:
 // The picture file that dragged data names: exactly one local file whose content is a picture in
 // a format the picture reader knows, whatever its name. Nothing otherwise.
 [[nodiscard]] std::optional<QString> pictureFileFromMimeData(const QMimeData* data);
+
+// Installs Qt's own translation for `locale` (from Qt's translations folder), so that the
+// platform's dialogs and standard buttons speak the user's language. The program's own captions
+// are written in Japanese and are not translated. False when Qt has no translation for it.
+bool installQtTranslation(const QLocale& locale);
 
 } // namespace hakomiru

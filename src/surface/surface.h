@@ -9,9 +9,9 @@ namespace hakomiru {
 // and 15 (white). Numbers outside 0..15 are taken modulo 16.
 [[nodiscard]] QRgb QBColor(int number);
 
-// The background colour every picture box of the program starts with: the system's window
-// background. The core cannot ask the desktop for it, so windows pass it in; this is the value
-// used where no window is involved (the exporter, tests).
+// The background colour of every picture box and of the sheet: the window (document) colour of a
+// default desktop, white. The sheet is paper, so a dark desktop theme does not darken it, and the
+// window and the exporter make the same bytes on every desktop.
 inline constexpr QRgb defaultBoxBackColor = 0xffffffff;
 
 // One picture box: a rectangle at (Left, Top) of Width x Height pixels that keeps everything drawn

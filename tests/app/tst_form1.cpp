@@ -8,6 +8,7 @@
 
 #include "app/form4.h"
 #include "output/form2.h"
+#include "output/form3.h"
 #include "test_pictures.h"
 #include "window_fixture.h"
 
@@ -186,34 +187,77 @@ private slots:
         QCOMPARE(program.form1->Picture2(7).width(), 401);
     }
 
+    // The pastel faces are fixed colours, drawn flat on every button, and their captions stay
+    // black under a dark colour scheme too.
     void buttonFaceColours_data()
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRgb>("face");
-        QTest::newRow("open A") << "main"
-                                << "Command2_0" << qRgb(255, 255, 192);
-        QTest::newRow("convert") << "main"
-                                 << "Command1_0" << qRgb(192, 255, 255);
-        QTest::newRow("size dialog back") << "size"
-                                          << "Command1" << qRgb(255, 192, 255);
-        QTest::newRow("result back") << "result"
-                                     << "Command1_1" << qRgb(255, 192, 255);
+        QTest::addColumn<bool>("dark");
+        for (const bool dark : {false, true}) {
+            const char* scheme = dark ? "dark" : "light";
+            QTest::addRow("open A, %s", scheme) << "main"
+                                                << "Command2_0" << qRgb(255, 255, 192) << dark;
+            QTest::addRow("convert, %s", scheme) << "main"
+                                                 << "Command1_0" << qRgb(192, 255, 255) << dark;
+            QTest::addRow("size dialog back, %s", scheme)
+                << "size"
+                << "Command1" << qRgb(255, 192, 255) << dark;
+            QTest::addRow("result back, %s", scheme) << "result"
+                                                     << "Command1_1" << qRgb(255, 192, 255) << dark;
+            QTest::addRow("print OK, %s", scheme) << "print"
+                                                  << "0" << qRgb(192, 255, 255) << dark;
+            QTest::addRow("print cancel, %s", scheme) << "print"
+                                                      << "1" << qRgb(255, 192, 255) << dark;
+        }
     }
     void buttonFaceColours()
     {
         QFETCH(QString, window);
         QFETCH(QString, name);
         QFETCH(QRgb, face);
+        QFETCH(bool, dark);
+        const DarkScheme scheme(dark);
         Program program;
-        QWidget* parent = window == "main"   ? static_cast<QWidget*>(program.form1.get())
-                          : window == "size" ? static_cast<QWidget*>(program.form1->form4())
-                                             : static_cast<QWidget*>(program.form1->form2());
-        auto* button = parent->findChild<QPushButton*>(name);
+        QPushButton* button = nullptr;
+        if (window == "print") {
+            program.form1->form2()->findChild<QAction*>("mnuprint")->trigger();
+            button = program.form1->form2()->printSettings()->Command1(name.toInt());
+        } else {
+            QWidget* parent = window == "main"   ? static_cast<QWidget*>(program.form1.get())
+                              : window == "size" ? static_cast<QWidget*>(program.form1->form4())
+                                                 : static_cast<QWidget*>(program.form1->form2());
+            button = parent->findChild<QPushButton*>(name);
+        }
         QVERIFY(button != nullptr);
         button->show();
         const QImage look = button->grab().toImage();
         QVERIFY2(shareOf(look, face) > 0.5, qPrintable(colorText(look.pixel(4, 4))));
+        int darkInk = 0; // caption pixels, darker than the grey border
+        for (int y = 0; y < look.height(); ++y)
+            for (int x = 0; x < look.width(); ++x) {
+                const QRgb c = look.pixel(x, y);
+                darkInk += std::max({qRed(c), qGreen(c), qBlue(c)}) < 100 ? 1 : 0;
+            }
+        QVERIFY2(darkInk > 10, "the caption is not black");
+    }
+
+    // The sheet is paper: a dark colour scheme leaves its boxes white and its lines black.
+    void sheetIsPaperUnderADarkScheme()
+    {
+        const DarkScheme scheme;
+        Program program;
+        QCOMPARE(program.boxBack(), qRgb(255, 255, 255));
+        QCOMPARE(program.form1->Picture4(0)->surface().backColor(), qRgb(255, 255, 255));
+        convert(program);
+        const QImage sheet = program.form1->form2()->Picture3()->surface().image();
+        QCOMPARE(sheet.size(), QSize(1702, 1302));
+        QMap<QRgb, int> colours;
+        for (int y = 0; y < sheet.height(); ++y)
+            for (int x = 0; x < sheet.width(); ++x)
+                ++colours[sheet.pixel(x, y)];
+        QCOMPARE(colours.keys(), (QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
     }
 
     void promptIsBlue()

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include <QAction>
+#include <QApplication>
+#include <QPalette>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -36,6 +38,30 @@ struct Program
     QRgb sourceCentre(int slot) const { return form1->Picture2(slot).point(244, 244); }
     QRgb previewCentre(int slot) const { return form1->Picture4(slot)->surface().point(72, 72); }
     QRgb boxBack() const { return form1->Picture2(0).backColor(); }
+};
+
+// While it lives, the application has the palette of a dark desktop colour scheme: light text on
+// near-black windows, documents and buttons.
+class DarkScheme
+{
+public:
+    explicit DarkScheme(bool dark = true) : m_saved(QApplication::palette())
+    {
+        if (!dark)
+            return;
+        QPalette palette;
+        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            palette.setColor(role, QColor(32, 35, 38));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(role, QColor(250, 250, 250));
+        QApplication::setPalette(palette);
+    }
+    ~DarkScheme() { QApplication::setPalette(m_saved); }
+    DarkScheme(const DarkScheme&) = delete;
+    DarkScheme& operator=(const DarkScheme&) = delete;
+
+private:
+    QPalette m_saved;
 };
 
 // Clicks "変換" and lets the one-second delay end at once; returns when the conversion has run.

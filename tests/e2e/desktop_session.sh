@@ -3,10 +3,11 @@
 #   desktop_session.sh <build folder> <screenshot folder>
 # Installs the build into a temporary prefix, starts Xvfb (no window manager) and the installed
 # program, opens 絵A with its button and the file dialog, pastes 絵B from the clipboard through
-# the edit menu, opens 絵C, converts, and saves the sheet through the result window's menu. The
-# saved BMP must equal, pixel for pixel, the sheet that the installed exporter
-# `hakomiru-sheet -a A -b B -c C -o FILE` makes from the same pictures. Screenshots of the main
-# window and the result window go to the screenshot folder.
+# the edit menu, cancels the paste question of a right-click (titled exactly 確認), opens 絵C,
+# converts, and saves the sheet through the result window's menu. The saved BMP must equal, pixel
+# for pixel, the sheet that the installed exporter `hakomiru-sheet -a A -b B -c C -o FILE` makes
+# from the same pictures. Screenshots of the main window and the result window go to the
+# screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
@@ -204,6 +205,25 @@ xdo key Down
 sleep 0.2
 xdo key Return
 sleep 0.5
+
+step "the paste question of a right-click on 絵B, titled exactly 確認, answered with Escape"
+# Each window's title is its caption alone; nothing is appended to it.
+question_id() {
+    local id
+    for id in $(program_windows); do
+        [[ "$(xdo getwindowname "$id" 2>/dev/null)" == *確認* ]] && { echo "$id"; return 0; }
+    done
+    return 1
+}
+xdo mousemove --window "$main" 248 $((112 + main_bar)) click 3
+wait_for "the paste question" question_id
+question=$(question_id)
+[ "$(xdo getwindowname "$question")" = "確認" ] ||
+    fail "the paste question is titled '$(xdo getwindowname "$question")', expected '確認'"
+xdo windowfocus --sync "$question" 2>/dev/null || xdo windowfocus "$question" || true
+sleep 0.3
+xdo key Escape
+wait_for "the paste question to close" bash -c "! xwininfo -id $question 2>/dev/null | grep -q 'Map State: IsViewable'"
 
 step "opening 絵C with its button"
 known=$(program_windows)

@@ -121,6 +121,14 @@ private slots:
             }(),
             90000);
 
+        // The job is named ハコミル in the queue: CUPS-PDF names the file after the job's name,
+        // each of its bytes written in octal.
+        QStringList jobName;
+        for (const char byte : QString("ハコミル").toUtf8())
+            jobName << QString::number(uchar(byte), 8);
+        QVERIFY2(QFileInfo(path).fileName().startsWith(jobName.join('_') + "-job_"),
+                 qPrintable(path));
+
         const auto info = pdfInfo(path);
         QVERIFY2(info, qPrintable(path));
         QCOMPARE(info->pages, 1);

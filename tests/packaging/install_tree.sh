@@ -87,7 +87,7 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
         [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fault "the package is not for amd64"
         depends=$(dpkg-deb -f "$deb" Depends)
         echo "Depends: $depends"
-        for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 'fonts-noto-cjk | fonts-ipafont-gothic'; do
+        for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
             grep -qF "$needed" <<<"$depends" || fault "the package does not depend on $needed"
         done
         dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sed 's:^\./usr/::' | sort >"$work/packed"

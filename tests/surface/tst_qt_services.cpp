@@ -2,9 +2,12 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListView>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 
 #include "intake/slot_intake.h"
 #include "surface/qt_platform_services.h"
@@ -99,6 +102,39 @@ private slots:
 
         setup.confirmOverwrite = false;
         QVERIFY(makeSaveDialog(setup, nullptr)->testOption(QFileDialog::DontConfirmOverwrite));
+    }
+
+    // With Qt's Japanese translation installed, as the program does in a ja_JP locale, the
+    // platform's dialogs speak Japanese while the program's own texts stay as written.
+    void dialogsSpeakTheUsersLanguage()
+    {
+        QVERIFY(installQtTranslation(QLocale(QLocale::Japanese, QLocale::Japan)));
+        QString title;
+        QString cancel;
+        QString text;
+        QTimer answer;
+        answer.setInterval(20);
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            cancel = box->button(QMessageBox::Cancel)->text();
+            box->reject();
+        });
+        answer.start();
+        QtPlatformServices services;
+        QVERIFY(!services.askOkCancel("確認", "絵Aにはりつけますか"));
+        QCOMPARE(cancel, QString("キャンセル"));
+        QCOMPARE(title, QString("確認"));
+        QCOMPARE(text, QString("絵Aにはりつけますか"));
+        auto dialog = makeOpenDialog(pictureOpenDialogSetup(), nullptr);
+        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(),
+                 QString("絵ファイル(*.bmp,*.jpg,*gif)"));
+        QVERIFY2(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text() ==
+                     QString("キャンセル"),
+                 "the open dialog's Cancel is not Japanese");
     }
 
     void pictureFromMimeData_data()
