@@ -16,6 +16,7 @@
 
 #include "cli/sheet_export.h"
 #include "conversion/sheet.h"
+#include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "intake/slot_intake.h"
 #include "output/sheet_file.h"
@@ -53,22 +54,18 @@ QString photo(int width, int height)
     return path;
 }
 
+// A workbench whose six slots hold pictures, as after opening three photos and more.
 struct Sheet
 {
-    std::vector<Surface> sources;
-    std::vector<Surface> pieces;
-    Surface canvas{1702, 1302};
+    Workbench bench;
     Sheet()
     {
-        for (int i = 0; i < 8; ++i) {
-            sources.emplace_back(489, 489);
+        for (int i = 0; i < slotCount; ++i) {
             QImage picture(489, 489, QImage::Format_RGB32);
             picture.fill(qRgb(30 * i, 200 - 20 * i, 90));
             QPainter(&picture).fillRect(0, 0, 244, 244, Qt::red);
-            sources.back().setPicture(picture);
+            bench.sourceBox(i).setPicture(picture);
         }
-        for (int n = 0; n < pieceBoxCount; ++n)
-            pieces.emplace_back(200, 200);
     }
 };
 
@@ -76,8 +73,8 @@ void conversion(benchmark::State& state)
 {
     Sheet sheet;
     for (auto _ : state) {
-        ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
-        benchmark::DoNotOptimize(sheet.canvas.constRow(0));
+        sheet.bench.convert();
+        benchmark::DoNotOptimize(sheet.bench.canvas().constRow(0));
     }
 }
 BENCHMARK(conversion)->Name("conversion (cut, place, draw)")->Unit(benchmark::kMicrosecond);
@@ -87,16 +84,16 @@ void cutStage(benchmark::State& state)
 {
     Sheet sheet;
     for (auto _ : state)
-        CutQuarterPieces(sheet.sources, sheet.pieces);
+        CutQuarterPieces(sheet.bench.slotSources(), sheet.bench.pieceBoxes());
 }
 BENCHMARK(cutStage)->Name("stage: cut quarter pieces")->Unit(benchmark::kMicrosecond);
 
 void placeStage(benchmark::State& state)
 {
     Sheet sheet;
-    CutQuarterPieces(sheet.sources, sheet.pieces);
+    CutQuarterPieces(sheet.bench.slotSources(), sheet.bench.pieceBoxes());
     for (auto _ : state)
-        PlacePieces(sheet.pieces, sheet.canvas);
+        PlacePieces(sheet.bench.pieceBoxes(), sheet.bench.canvas());
 }
 BENCHMARK(placeStage)->Name("stage: place pieces")->Unit(benchmark::kMicrosecond);
 
@@ -104,7 +101,7 @@ void drawStage(benchmark::State& state)
 {
     Sheet sheet;
     for (auto _ : state)
-        DrawSheetLines(sheet.pieces[0], sheet.canvas);
+        DrawSheetLines(sheet.bench.pieceBox(0), sheet.bench.canvas());
 }
 BENCHMARK(drawStage)->Name("stage: draw sheet lines")->Unit(benchmark::kMicrosecond);
 
@@ -125,15 +122,13 @@ BENCHMARK(canvasCopy)->Name("canvas copy (memcpy 1702x1302x4)")->Unit(benchmark:
 void openIntoSlot(benchmark::State& state)
 {
     const QString path = photo(int(state.range(0)), int(state.range(1)));
-    Surface source(sourceBoxSide, sourceBoxSide), preview(previewBoxSide, previewBoxSide);
+    Workbench bench;
     for (auto _ : state) {
-        const SlotFill fill =
-            LoadPictureIntoSlot(loadPictureFile, path, fitWhole, SlotBoxes{source, preview});
-        if (!fill.placed) {
+        if (!bench.fillSlotFromFile(0, path, fitWhole)) {
             state.SkipWithError("the photo did not load");
             break;
         }
-        benchmark::DoNotOptimize(preview.constRow(0));
+        benchmark::DoNotOptimize(bench.preview(0).constRow(0));
     }
 }
 BENCHMARK(openIntoSlot)
@@ -165,10 +160,10 @@ BENCHMARK(fullDecode)->Name("full decode 48 MP")->Args({8000, 6000})->Unit(bench
 void saveSheet(benchmark::State& state)
 {
     Sheet sheet;
-    ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
+    sheet.bench.convert();
     const QString path = scratch().filePath(QStringLiteral("sheet.bmp"));
     for (auto _ : state) {
-        if (!writeSheetBmp(sheet.canvas.image(), path).ok) {
+        if (!writeSheetBmp(sheet.bench.canvas().image(), path)) {
             state.SkipWithError("the sheet was not written");
             break;
         }
@@ -180,8 +175,8 @@ BENCHMARK(saveSheet)->Name("save sheet as BMP")->Unit(benchmark::kMillisecond);
 void printPage(benchmark::State& state)
 {
     Sheet sheet;
-    ConvertSheet(sheet.sources, sheet.pieces, sheet.canvas);
-    const QImage image = sheet.canvas.image();
+    sheet.bench.convert();
+    const QImage image = sheet.bench.canvas().image();
     const PageSetup setup = pageSetupFor(2, 0);
     for (auto _ : state) {
         const auto pdf = sheetPdf(image, setup);
@@ -189,7 +184,7 @@ void printPage(benchmark::State& state)
             state.SkipWithError("the page was not made");
             break;
         }
-        benchmark::DoNotOptimize(pdf->constData());
+        benchmark::DoNotOptimize(pdf.value().constData());
     }
 }
 BENCHMARK(printPage)->Name("print page into PDF (B4 landscape)")->Unit(benchmark::kMillisecond);

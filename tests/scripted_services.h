@@ -12,7 +12,7 @@
 #include <QString>
 
 #include "surface/picture_file.h"
-#include "surface/platform_services.h"
+#include "ui/platform_services.h"
 
 namespace hakomiru::testing {
 
@@ -45,17 +45,17 @@ public:
     // Every picture read: the path and the pixel size it was decoded at (invalid on failure).
     std::vector<std::pair<QString, QSize>> loads;
 
-    std::optional<QString> chooseOpenFile(const OpenDialogSetup& setup) override
+    std::optional<QString> chooseOpenFile(QWidget*, const OpenDialogSetup& setup) override
     {
         openSetups.push_back(setup);
         return next(openAnswers);
     }
-    std::optional<QString> chooseSaveFile(const SaveDialogSetup& setup) override
+    std::optional<QString> chooseSaveFile(QWidget*, const SaveDialogSetup& setup) override
     {
         saveSetups.push_back(setup);
         return next(saveAnswers);
     }
-    bool askOkCancel(const QString& title, const QString& text) override
+    bool askOkCancel(QWidget*, const QString& title, const QString& text) override
     {
         questions.push_back({title, text});
         if (questionAnswers.empty())
@@ -64,11 +64,11 @@ public:
         questionAnswers.pop_front();
         return answer;
     }
-    void showMessage(const QString& title, const QString& text) override
+    void showMessage(QWidget*, const QString& title, const QString& text) override
     {
         messages.push_back({title, text});
     }
-    bool choosePrinter(QPrinter&) override
+    bool choosePrinter(QWidget*, QPrinter&) override
     {
         ++printerDialogs;
         return printerAnswer;

@@ -1,11 +1,12 @@
 #include <QApplication>
 #include <QLocale>
 
-#include "app/decoration.h"
-#include "app/form1.h"
-#include "app/no_settings.h"
-#include "app/program_state.h"
-#include "surface/qt_platform_services.h"
+#include "conversion/workbench.h"
+#include "ui/decoration.h"
+#include "ui/form1.h"
+#include "ui/no_settings.h"
+#include "ui/program_state.h"
+#include "ui/qt_platform_services.h"
 
 int main(int argc, char* argv[])
 {
@@ -23,8 +24,9 @@ int main(int argc, char* argv[])
     hakomiru::installQtTranslation(QLocale::system());
 
     hakomiru::ProgramState state;
+    hakomiru::Workbench workbench;
     hakomiru::QtPlatformServices services;
-    hakomiru::Form1 form1(state, services);
+    hakomiru::Form1 form1(state, workbench, services);
     form1.show();
     return QApplication::exec();
 }

@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QString>
 
-#include "app/decoration.h"
+#include "ui/decoration.h"
 
 int main(int argc, char* argv[])
 {

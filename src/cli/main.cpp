@@ -10,7 +10,6 @@
 #include "cli/sheet_export.h"
 #include "output/page_layout.h"
 #include "output/sheet_file.h"
-#include "surface/surface.h"
 
 namespace {
 
@@ -84,37 +83,38 @@ int main(int argc, char* argv[])
     QGuiApplication::setApplicationName(programName);
     QGuiApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
 
-    const SheetMaking made = makeSheet(options, defaultBoxBackColor);
-    if (made.sheet.isNull()) {
+    const Result<QImage> sheet = makeSheet(options);
+    if (!sheet) {
         complain(QStringLiteral("cannot read picture %1: %2")
-                     .arg(quoted(made.failedPicture), made.error));
+                     .arg(quoted(sheet.failure().subject), sheet.error()));
         return exitFailed;
     }
 
     std::vector<PendingFile> files;
-    QString error;
     if (!options.sheetPath.isEmpty()) {
-        std::optional<QByteArray> bmp = encodeSheetBmp(made.sheet, &error);
+        Result<QByteArray> bmp = encodeSheetBmp(sheet.value());
         if (!bmp) {
-            complain(QStringLiteral("cannot write %1: %2").arg(quoted(options.sheetPath), error));
+            complain(
+                QStringLiteral("cannot write %1: %2").arg(quoted(options.sheetPath), bmp.error()));
             return exitFailed;
         }
-        files.push_back({std::move(*bmp), options.sheetPath});
+        files.push_back({std::move(bmp.value()), options.sheetPath});
     }
     if (!options.pdfPath.isEmpty()) {
-        std::optional<QByteArray> pdf =
-            sheetPdf(made.sheet, pageSetupFor(options.paperSize, options.paperOrientation), &error);
+        Result<QByteArray> pdf =
+            sheetPdf(sheet.value(), pageSetupFor(options.paperSize, options.paperOrientation));
         if (!pdf) {
-            complain(QStringLiteral("cannot write %1: %2").arg(quoted(options.pdfPath), error));
+            complain(
+                QStringLiteral("cannot write %1: %2").arg(quoted(options.pdfPath), pdf.error()));
             return exitFailed;
         }
-        files.push_back({std::move(*pdf), options.pdfPath});
+        files.push_back({std::move(pdf.value()), options.pdfPath});
     }
 
-    QString failedPath;
-    const SheetWrite written = writeFilesSafely(files, &failedPath);
-    if (!written.ok) {
-        complain(QStringLiteral("cannot write %1: %2").arg(quoted(failedPath), written.error));
+    const Result<void> written = writeFilesSafely(files);
+    if (!written) {
+        complain(QStringLiteral("cannot write %1: %2")
+                     .arg(quoted(written.failure().subject), written.error()));
         return exitFailed;
     }
     return exitWritten;

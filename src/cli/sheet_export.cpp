@@ -1,17 +1,14 @@
 #include "cli/sheet_export.h"
 
-#include <vector>
-
 #include <QBuffer>
 #include <QImageReader>
 #include <QPdfWriter>
 
 #include "cli/export_options.h"
 #include "conversion/sheet.h"
+#include "conversion/workbench.h"
 #include "intake/fit.h"
-#include "intake/slot_intake.h"
 #include "surface/picture_file.h"
-#include "surface/surface.h"
 
 namespace hakomiru {
 
@@ -32,20 +29,14 @@ QSize pastedDecodeSize(QSize natural, int fitMode)
 
 } // namespace
 
-SheetMaking makeSheet(const ExportOptions& options, QRgb backColor)
+Result<QImage> makeSheet(const ExportOptions& options)
 {
-    std::vector<Surface> sources(slotCount, Surface(sourceBoxSide, sourceBoxSide, backColor));
-    std::vector<Surface> previews(slotCount, Surface(previewBoxSide, previewBoxSide, backColor));
-    std::vector<Surface> pieces(pieceBoxCount, Surface(pieceBoxSide, pieceBoxSide, backColor));
-    const QSize canvasSize = sheetCanvasSize(pieces.front());
-    Surface canvas(canvasSize.width(), canvasSize.height(), backColor);
-
+    Workbench workbench;
     for (const SlotPicture& given : options.slotPictures()) {
-        const SlotBoxes boxes{sources[std::size_t(given.slot)], previews[std::size_t(given.slot)]};
-        QString error;
-        bool placed = false;
         if (options.pasted) {
-            placed = PastePictureIntoSlot(
+            QString error;
+            const Result<void> placed = workbench.fillSlotFromPicture(
+                given.slot,
                 [&]() -> std::optional<QImage> {
                     PictureLoad load = loadPictureFile(given.path, [&](QSize natural) {
                         return pastedDecodeSize(natural, options.fitMode);
@@ -56,33 +47,24 @@ SheetMaking makeSheet(const ExportOptions& options, QRgb backColor)
                     }
                     return load.picture->image;
                 },
-                options.fitMode, boxes);
-            if (!placed && error.isEmpty())
-                error = QStringLiteral("the picture has no pixels");
+                options.fitMode);
+            if (!placed)
+                return Failure{error.isEmpty() ? QStringLiteral("the picture has no pixels")
+                                               : error,
+                               given.path};
         } else {
-            const SlotFill fill = LoadPictureIntoSlot(
-                [](const QString& path, const DecodeSizeFor& decodeSize) {
-                    return loadPictureFile(path, decodeSize);
-                },
-                given.path, options.fitMode, boxes);
-            placed = fill.placed;
-            error = fill.error;
+            const Result<void> placed =
+                workbench.fillSlotFromFile(given.slot, given.path, options.fitMode);
+            if (!placed)
+                return placed.failure();
         }
-        if (!placed)
-            return {{}, given.path, error};
     }
-
-    ConvertSheet(sources, pieces, canvas);
-    return {canvas.image(), {}, {}};
+    workbench.convert();
+    return workbench.canvas().image();
 }
 
-std::optional<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup, QString* error)
+Result<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup)
 {
-    auto fail = [error](const QString& reason) {
-        if (error)
-            *error = reason;
-        return std::nullopt;
-    };
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -92,12 +74,12 @@ std::optional<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup, 
         writer.setTitle(QStringLiteral("ハコミル"));
         if (!writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter) ||
             !applyPageSetup(writer, setup))
-            return fail(QStringLiteral("the page cannot be set up"));
+            return Failure{QStringLiteral("the page cannot be set up"), {}};
         if (!paintSheetOnPage(writer, sheet, QSizeF(sheet.size())))
-            return fail(QStringLiteral("the sheet cannot be painted on the page"));
+            return Failure{QStringLiteral("the sheet cannot be painted on the page"), {}};
     }
     if (bytes.isEmpty())
-        return fail(QStringLiteral("the page came out empty"));
+        return Failure{QStringLiteral("the page came out empty"), {}};
     return bytes;
 }
 

@@ -34,7 +34,7 @@ void PlacePieces(std::span<Surface> pieceBoxes, Surface& canvas)
     }
 }
 
-void ConvertSheet(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes,
+void convertSheet(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes,
                   Surface& canvas)
 {
     CutQuarterPieces(sourceBoxes, pieceBoxes);

@@ -17,9 +17,14 @@ inline constexpr int pieceCount = 24;
 // The result window holds one more piece box (24) that nothing draws into.
 inline constexpr int pieceBoxCount = 25;
 
+// Source boxes: one for each slot in use, and two more that nothing fills or reads.
+inline constexpr int sourceBoxCount = 8;
+
 // The boxes as the program sizes them at start-up, in pixels, all square: each slot's source box
-// (which the conversion reads) and preview box, and the result window's piece boxes.
+// (which the conversion reads) and preview box, and the result window's piece boxes. The two
+// source boxes beyond the slots keep their designed 401 x 489.
 inline constexpr int sourceBoxSide = 489;
+inline constexpr QSize unusedSourceBoxSize{401, 489};
 inline constexpr int previewBoxSide = 145;
 inline constexpr int pieceBoxSide = 200;
 
@@ -71,7 +76,7 @@ struct Segment
 void DrawSheetLines(const Surface& pieceBox0, Surface& canvas);
 
 // The three stages in order: cut, place, draw.
-void ConvertSheet(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes,
+void convertSheet(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes,
                   Surface& canvas);
 
 } // namespace hakomiru

@@ -7,15 +7,6 @@
 
 namespace hakomiru {
 
-OpenDialogSetup pictureOpenDialogSetup()
-{
-    // The entry lists "*gif" without its dot; that is how the user has always seen it. The
-    // patterns themselves are the real ones, plus the other common JPEG ending.
-    return {QStringLiteral("絵ファイル(*.bmp,*.jpg,*gif)"),
-            {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
-             QStringLiteral("*.jpeg")}};
-}
-
 void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double aspectThreshold)
 {
     const QSizeF measured(picture.naturalSize);
@@ -25,8 +16,8 @@ void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double a
     }
 }
 
-SlotFill LoadPictureIntoSlot(const PictureLoader& load, const QString& fileName, int fitMode,
-                             SlotBoxes boxes)
+Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName, int fitMode,
+                              SlotBoxes boxes)
 {
     boxes.source.clear();
     const double aspectThreshold = fileAspectThreshold;
@@ -39,24 +30,15 @@ SlotFill LoadPictureIntoSlot(const PictureLoader& load, const QString& fileName,
         return decodeSizeFor(naturalSize, boxSide, fitMode, aspectThreshold);
     });
     if (!loaded.picture)
-        return {false, loaded.error};
+        return Failure{loaded.error, fileName};
     if (loaded.picture->image.isNull() || loaded.picture->naturalSize.isEmpty())
-        return {false, QStringLiteral("the picture has no pixels")};
+        return Failure{QStringLiteral("the picture has no pixels"), fileName};
 
     placePicture(*loaded.picture, boxes, fitMode, aspectThreshold);
-    return {true, {}};
+    return {};
 }
 
-bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName, int fitMode,
-                         SlotBoxes boxes)
-{
-    const PictureLoader load = [&services](const QString& path, const DecodeSizeFor& decodeSize) {
-        return services.loadPicture(path, decodeSize);
-    };
-    return LoadPictureIntoSlot(load, fileName, fitMode, boxes).placed;
-}
-
-bool PastePictureIntoSlot(const PastedPicture& pasted, int fitMode, SlotBoxes boxes)
+Result<void> fillSlotFromPicture(const PastedPicture& pasted, int fitMode, SlotBoxes boxes)
 {
     boxes.source.clear();
     const double aspectThreshold = pasteAspectThreshold();
@@ -64,16 +46,10 @@ bool PastePictureIntoSlot(const PastedPicture& pasted, int fitMode, SlotBoxes bo
 
     const std::optional<QImage> picture = pasted();
     if (!picture || picture->isNull() || picture->size().isEmpty())
-        return false;
+        return Failure{QStringLiteral("there is no picture to paste"), {}};
 
     placePicture(Picture{*picture, picture->size()}, boxes, fitMode, aspectThreshold);
-    return true;
-}
-
-bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes)
-{
-    return PastePictureIntoSlot([&services] { return services.clipboardPicture(); }, fitMode,
-                                boxes);
+    return {};
 }
 
 } // namespace hakomiru

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "surface/picture_file.h"
-#include "surface/platform_services.h"
+#include "surface/result.h"
 
 namespace hakomiru {
 
@@ -20,10 +20,6 @@ struct SlotBoxes
     Surface& source;
     Surface& preview;
 };
-
-// The open dialog's single entry: its text as the user sees it, and the patterns it offers
-// (matched without regard to case, so a camera's PHOTO.JPG is listed).
-[[nodiscard]] OpenDialogSetup pictureOpenDialogSetup();
 
 // Fits `picture` into the source box and then into the preview box, by `fitMode` with the
 // width-limited factor `aspectThreshold` (see fitPicture), measured by its natural size even when
@@ -38,29 +34,17 @@ using PictureLoader = std::function<PictureLoad(const QString& path, const Decod
 // are cleared.
 using PastedPicture = std::function<std::optional<QImage>()>;
 
-// How filling a slot ended: placed, or the reason it was not (the slot is then left cleared).
-struct SlotFill
-{
-    bool placed = false;
-    QString error;
-};
-
 // Fills a slot from a picture file, in this order: clears the source box, clears the preview box,
 // reads the file through `load` (decoded no larger than the source box needs), then fits and
 // paints the source box and the preview box with the file factor 1. When the file cannot be read
 // as a picture, both boxes are left cleared and the reader's reason is returned.
-[[nodiscard]] SlotFill LoadPictureIntoSlot(const PictureLoader& load, const QString& fileName,
-                                           int fitMode, SlotBoxes boxes);
-// The same, reading through the platform's picture loader; false when nothing was placed.
-[[nodiscard]] bool LoadPictureIntoSlot(PlatformServices& services, const QString& fileName,
-                                       int fitMode, SlotBoxes boxes);
+Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName, int fitMode,
+                              SlotBoxes boxes);
 
 // Fills a slot with a pasted picture, in this order: clears the source box, clears the preview
 // box, takes the picture from `pasted`, then fits and paints both boxes with the clipboard factor
-// cos 30°, the picture measured by its own size. Returns false when there is no picture; both
-// boxes are then left cleared.
-[[nodiscard]] bool PastePictureIntoSlot(const PastedPicture& pasted, int fitMode, SlotBoxes boxes);
-// The same with the clipboard's picture.
-[[nodiscard]] bool PasteClipboardPicture(PlatformServices& services, int fitMode, SlotBoxes boxes);
+// cos 30°, the picture measured by its own size. When there is no picture, both boxes are left
+// cleared.
+Result<void> fillSlotFromPicture(const PastedPicture& pasted, int fitMode, SlotBoxes boxes);
 
 } // namespace hakomiru

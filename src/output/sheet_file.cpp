@@ -11,34 +11,26 @@
 
 namespace hakomiru {
 
-std::optional<QByteArray> encodeSheetBmp(const QImage& sheet, QString* error)
+Result<QByteArray> encodeSheetBmp(const QImage& sheet)
 {
-    if (sheet.isNull()) {
-        if (error)
-            *error = QStringLiteral("The sheet is empty");
-        return std::nullopt;
-    }
+    if (sheet.isNull())
+        return Failure{QStringLiteral("The sheet is empty"), {}};
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
-    if (!writer.write(sheet.convertToFormat(QImage::Format_RGB32))) {
-        if (error)
-            *error = writer.errorString();
-        return std::nullopt;
-    }
+    if (!writer.write(sheet.convertToFormat(QImage::Format_RGB32)))
+        return Failure{writer.errorString(), {}};
     return encoded;
 }
 
-SheetWrite writeFilesSafely(std::span<const PendingFile> files, QString* failedPath)
+Result<void> writeFilesSafely(std::span<const PendingFile> files)
 {
     std::vector<std::unique_ptr<QSaveFile>> staged;
     auto fail = [&](const QString& path, const QString& reason) {
         for (const auto& file : staged)
             file->cancelWriting();
-        if (failedPath)
-            *failedPath = path;
-        return SheetWrite{false, reason};
+        return Failure{reason, path};
     };
     for (const PendingFile& pending : files) {
         auto file = std::make_unique<QSaveFile>(pending.path);
@@ -60,16 +52,15 @@ SheetWrite writeFilesSafely(std::span<const PendingFile> files, QString* failedP
             return fail(path, reason);
         }
     }
-    return {true, {}};
+    return {};
 }
 
-SheetWrite writeSheetBmp(const QImage& sheet, const QString& path)
+Result<void> writeSheetBmp(const QImage& sheet, const QString& path)
 {
-    QString error;
-    std::optional<QByteArray> encoded = encodeSheetBmp(sheet, &error);
+    Result<QByteArray> encoded = encodeSheetBmp(sheet);
     if (!encoded)
-        return {false, error};
-    const PendingFile file{std::move(*encoded), path};
+        return Failure{encoded.error(), path};
+    const PendingFile file{std::move(encoded.value()), path};
     return writeFilesSafely(std::span(&file, 1));
 }
 

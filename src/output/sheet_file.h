@@ -1,24 +1,17 @@
 #pragma once
 
-#include <optional>
 #include <span>
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 
+#include "surface/result.h"
+
 namespace hakomiru {
 
-// The outcome of writing the sheet: ok, or the system's reason.
-struct SheetWrite
-{
-    bool ok = false;
-    QString error;
-};
-
-// The bytes of `sheet` as an uncompressed BMP file, or nothing when it cannot be encoded.
-[[nodiscard]] std::optional<QByteArray> encodeSheetBmp(const QImage& sheet,
-                                                       QString* error = nullptr);
+// The bytes of `sheet` as an uncompressed BMP file, or why it cannot be encoded.
+Result<QByteArray> encodeSheetBmp(const QImage& sheet);
 
 // A file to write: its whole contents and its path, exactly as given.
 struct PendingFile
@@ -30,15 +23,14 @@ struct PendingFile
 // Writes every file whole or not at all: each goes to a temporary file beside it first, and only
 // when all of them are written are they put in place. A file that cannot be written (missing or
 // read-only folder, full disk) leaves every existing file whole and no temporary file behind; the
-// error names the failing path in `failedPath`. Only a failure while the files are put in place
-// (rare: the folder changed meanwhile) can leave the earlier ones replaced.
-[[nodiscard]] SheetWrite writeFilesSafely(std::span<const PendingFile> files,
-                                          QString* failedPath = nullptr);
+// failure's subject is the failing path. Only a failure while the files are put in place (rare:
+// the folder changed meanwhile) can leave the earlier ones replaced.
+Result<void> writeFilesSafely(std::span<const PendingFile> files);
 
 // Writes `sheet` as an uncompressed BMP file at `path`, exactly as given (no extension added).
 // The picture is encoded first and the file replaced in one step, so a failed write (missing or
 // read-only folder, full disk) leaves an existing file whole and no temporary file behind.
-[[nodiscard]] SheetWrite writeSheetBmp(const QImage& sheet, const QString& path);
+Result<void> writeSheetBmp(const QImage& sheet, const QString& path);
 
 // The folder that holds the running program, ending in exactly one separator.
 [[nodiscard]] QString ProgramFolderPath();

@@ -7,11 +7,11 @@
 #include <QProcess>
 #include <QPushButton>
 
-#include "output/form2.h"
+#include "ui/form2.h"
 #include "output/print_test_support.h"
 #include "surface/picture_file.h"
 #include "test_pictures.h"
-#include "app/window_fixture.h"
+#include "ui/window_fixture.h"
 
 using namespace hakomiru;
 using namespace hakomiru::testing;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "conversion/sheet.h"
+#include "conversion/workbench.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 
@@ -23,25 +24,22 @@ QRgb quadrantColor(int slot, int quadrant)
 }
 const QRgb markerColor = qRgb(255, 0, 255);
 
+// A workbench on a grey background (so erased lines show) whose six slots hold quadrant pictures.
 struct Sheet
 {
-    std::vector<Surface> sources;
-    std::vector<Surface> pieces;
-    Surface canvas{1702, 1302, canvasBack};
+    Workbench bench{canvasBack};
+    std::span<const Surface> sources = bench.slotSources();
+    std::span<Surface> pieces = bench.pieceBoxes();
+    Surface& canvas = bench.canvas();
 
     Sheet()
     {
-        for (int i = 0; i < 8; ++i) {
-            sources.emplace_back(489, 489, canvasBack);
-            if (i < slotCount)
-                sources.back().setPicture(quadrantPicture(489, 489, quadrantColor(i, 0),
+        for (int i = 0; i < slotCount; ++i)
+            bench.sourceBox(i).setPicture(quadrantPicture(489, 489, quadrantColor(i, 0),
                                                           quadrantColor(i, 1), quadrantColor(i, 2),
                                                           quadrantColor(i, 3), markerColor));
-        }
-        for (int n = 0; n < pieceBoxCount; ++n)
-            pieces.emplace_back(200, 200, canvasBack);
     }
-    void convert() { ConvertSheet(sources, pieces, canvas); }
+    void convert() { bench.convert(); }
 };
 
 // The top-left corner of cell (row, column) for 200-pixel pieces: margin 50, one pixel inset.

@@ -11,9 +11,10 @@
 #include <QImage>
 #include <QTimer>
 
-#include "app/form1.h"
-#include "app/program_state.h"
-#include "surface/qt_platform_services.h"
+#include "conversion/workbench.h"
+#include "ui/form1.h"
+#include "ui/program_state.h"
+#include "ui/qt_platform_services.h"
 #include "test_pictures.h"
 
 using namespace hakomiru;
@@ -66,7 +67,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     ProgramState state;
     QtPlatformServices services;
-    Form1 form1(state, services);
+    Workbench workbench;
+    Form1 form1(state, workbench, services);
     form1.show();
     int result = 1;
     QTimer::singleShot(200, &form1, [&] {

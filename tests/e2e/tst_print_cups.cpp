@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/program_state.h"
-#include "output/print_services.h"
-#include "output/print_sheet.h"
+#include "ui/program_state.h"
+#include "ui/print_services.h"
+#include "ui/print_sheet.h"
 #include "output/print_test_support.h"
 #include "surface/surface.h"
 
@@ -105,7 +105,8 @@ private slots:
 
         const QStringList before = pdfFiles(m_out.path());
         PrintDialogServices services;
-        const PrintResult result = PrintSheet(services, canvas, state, printer);
+        const PrintResult result =
+            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer);
         answer.stop();
         QVERIFY(answered);
         QCOMPARE(result, PrintResult::Printed);

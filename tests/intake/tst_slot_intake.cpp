@@ -3,7 +3,6 @@
 #include <QPainter>
 
 #include "intake/slot_intake.h"
-#include "scripted_services.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 
@@ -16,6 +15,37 @@ const QRgb sourceBack = qRgb(90, 160, 220);
 const QRgb previewBack = qRgb(230, 220, 120);
 const QRgb leftover = qRgb(20, 20, 20); // what a slot held before
 const QRgb paint = qRgb(200, 30, 40);
+
+// The picture reader and the clipboard as the intake meets them, recording what was read.
+struct Intake
+{
+    std::optional<QImage> clipboard;
+    std::function<void()> beforeRead; // called just before a file or the clipboard is read
+    std::vector<std::pair<QString, QSize>> loads; // path, size decoded (invalid on failure)
+    int clipboardReads = 0;
+
+    bool open(const QString& path, int fitMode, SlotBoxes boxes)
+    {
+        const PictureLoader load = [this](const QString& file, const DecodeSizeFor& decodeSize) {
+            if (beforeRead)
+                beforeRead();
+            PictureLoad loaded = loadPictureFile(file, decodeSize);
+            loads.emplace_back(file, loaded.picture ? loaded.picture->image.size() : QSize());
+            return loaded;
+        };
+        return fillSlotFromFile(load, path, fitMode, boxes).ok();
+    }
+    bool paste(int fitMode, SlotBoxes boxes)
+    {
+        const PastedPicture pasted = [this] {
+            ++clipboardReads;
+            if (beforeRead)
+                beforeRead();
+            return clipboard;
+        };
+        return fillSlotFromPicture(pasted, fitMode, boxes).ok();
+    }
+};
 
 struct Slot
 {
@@ -77,14 +107,6 @@ class tst_SlotIntake : public QObject
     Q_OBJECT
 
 private slots:
-    void openDialogEntry()
-    {
-        const OpenDialogSetup setup = pictureOpenDialogSetup();
-        QCOMPARE(setup.filterDescription, QString("絵ファイル(*.bmp,*.jpg,*gif)"));
-        for (const char* pattern : {"*.bmp", "*.jpg", "*.gif"})
-            QVERIFY2(setup.patterns.contains(pattern), pattern);
-    }
-
     // The fit of the worked examples, as pixels in both boxes, from files of each format and from
     // the clipboard. Expected spans: a pixel is painted when its centre lies in the fitted
     // rectangle, e.g. 400 x 300 in 489: y 61.125 .. 427.875 -> rows 61..427.
@@ -157,7 +179,7 @@ private slots:
         QFETCH(int, pFirst);
         QFETCH(int, pLast);
 
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
         slot.fillWithLeftovers();
         bool placed = false;
@@ -169,13 +191,13 @@ private slots:
             QVERIFY(savePicture(solidPicture(w, h, paint), path,
                                 format == "jpeg" ? "jpg" : format.toLatin1().constData()));
             tolerance = format.startsWith("jp") ? 8 : 0;
-            placed = LoadPictureIntoSlot(services, path, mode, slot.boxes());
-            QCOMPARE(services.loads.size(), std::size_t(1));
-            QCOMPARE(services.loads.front().first, path);
+            placed = intake.open(path, mode, slot.boxes());
+            QCOMPARE(intake.loads.size(), std::size_t(1));
+            QCOMPARE(intake.loads.front().first, path);
         } else {
-            services.clipboard = solidPicture(w, h, paint);
-            placed = PasteClipboardPicture(services, mode, slot.boxes());
-            QCOMPARE(services.clipboardReads, 1);
+            intake.clipboard = solidPicture(w, h, paint);
+            placed = intake.paste(mode, slot.boxes());
+            QCOMPARE(intake.clipboardReads, 1);
         }
         QVERIFY(placed);
         const QString sourceFault =
@@ -196,21 +218,20 @@ private slots:
     void boxesAreClearedBeforeTheRead()
     {
         QFETCH(bool, fromFile);
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
         slot.fillWithLeftovers();
         bool sourceClear = false;
         bool previewClear = false;
-        services.beforeRead = [&] {
+        intake.beforeRead = [&] {
             sourceClear = uniform(slot.source, sourceBack);
             previewClear = uniform(slot.preview, previewBack);
         };
-        services.clipboard = solidPicture(10, 10, paint);
+        intake.clipboard = solidPicture(10, 10, paint);
         QTemporaryDir dir;
         const QString path = dir.filePath("p.bmp");
         QVERIFY(savePicture(solidPicture(10, 10, paint), path, "bmp"));
-        QVERIFY(fromFile ? LoadPictureIntoSlot(services, path, 0, slot.boxes())
-                         : PasteClipboardPicture(services, 0, slot.boxes()));
+        QVERIFY(fromFile ? intake.open(path, 0, slot.boxes()) : intake.paste(0, slot.boxes()));
         QVERIFY(sourceClear);
         QVERIFY(previewClear);
         QCOMPARE(slot.source.point(244, 244), paint);
@@ -233,21 +254,21 @@ private slots:
         const QString path = dir.filePath(name);
         if (bytes != "-")
             QVERIFY(writeFile(path, bytes));
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
         slot.fillWithLeftovers();
-        QVERIFY(!LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        QVERIFY(!intake.open(path, 0, slot.boxes()));
         QVERIFY(uniform(slot.source, sourceBack));
         QVERIFY(uniform(slot.preview, previewBack));
     }
 
     void clipboardWithoutPictureLeavesSlotEmpty()
     {
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
         slot.fillWithLeftovers();
-        QVERIFY(!PasteClipboardPicture(services, 0, slot.boxes()));
-        QCOMPARE(services.clipboardReads, 1);
+        QVERIFY(!intake.paste(0, slot.boxes()));
+        QCOMPARE(intake.clipboardReads, 1);
         QVERIFY(uniform(slot.source, sourceBack));
         QVERIFY(uniform(slot.preview, previewBack));
     }
@@ -261,9 +282,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("clear.gif");
         QVERIFY(savePicture(picture, path, "gif"));
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
-        QVERIFY(LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        QVERIFY(intake.open(path, 0, slot.boxes()));
         QCOMPARE(slot.source.point(100, 244), sourceBack);
         QCOMPARE(slot.source.point(400, 244), paint);
         QCOMPARE(slot.preview.point(30, 72), previewBack);
@@ -286,13 +307,13 @@ private slots:
             painter.end();
             QVERIFY(photo.save(path, "jpg", 60));
         }
-        ScriptedServices services;
+        Intake intake;
         Slot slot;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(LoadPictureIntoSlot(services, path, 0, slot.boxes()));
+        QVERIFY(intake.open(path, 0, slot.boxes()));
         qInfo("placed in %lld ms", clock.elapsed());
-        QCOMPARE(services.loads.front().second, QSize(489, 367));
+        QCOMPARE(intake.loads.front().second, QSize(489, 367));
         QCOMPARE(slot.source.point(244, 60), sourceBack);
         QCOMPARE(slot.source.point(244, 428), sourceBack);
         QVERIFY(closeColor(slot.source.point(100, 100), qRgb(255, 0, 0), 24));

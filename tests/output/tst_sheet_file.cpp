@@ -43,8 +43,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("シート 1");
         const QImage sheet = sheetPicture();
-        const SheetWrite result = writeSheetBmp(sheet, path);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        const Result<void> result = writeSheetBmp(sheet, path);
+        QVERIFY2(result.ok(), qPrintable(result.error()));
         QCOMPARE(entries(dir.path()), QStringList{"シート 1"}); // no extension added, no leftovers
         const QByteArray bytes = contents(path);
         QCOMPARE(bytes.left(2), QByteArray("BM"));
@@ -60,7 +60,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("sheet.bmp");
         QVERIFY(writeFile(path, QByteArray(10000000, 'x')));
-        QVERIFY(writeSheetBmp(sheetPicture(), path).ok);
+        QVERIFY(writeSheetBmp(sheetPicture(), path).ok());
         QImage back(path);
         QCOMPARE(back.size(), QSize(1702, 1302));
         QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
@@ -73,9 +73,9 @@ private slots:
         QVERIFY(writeFile(dir.filePath("plain"), "plain"));
         for (const QString& path :
              {dir.filePath("missing/sheet.bmp"), dir.filePath("plain/x.bmp")}) {
-            const SheetWrite result = writeSheetBmp(sheetPicture(), path);
-            QVERIFY2(!result.ok, qPrintable(path));
-            QVERIFY(!result.error.isEmpty());
+            const Result<void> result = writeSheetBmp(sheetPicture(), path);
+            QVERIFY2(!result.ok(), qPrintable(path));
+            QVERIFY(!result.error().isEmpty());
         }
         QCOMPARE(entries(dir.path()), QStringList{"plain"});
         QCOMPARE(contents(dir.filePath("plain")), QByteArray("plain"));
@@ -89,15 +89,14 @@ private slots:
         const QByteArray old(5000, 'o');
         QVERIFY(writeFile(path, old));
 
-        SheetWrite result;
-        {
+        const Result<void> result = [&] {
             const FileSizeLimit fullDisk(100000);
-            QVERIFY(fullDisk.active());
-            result = writeSheetBmp(sheetPicture(), path);
-        }
+            return fullDisk.active() ? writeSheetBmp(sheetPicture(), path)
+                                     : Result<void>(Failure{QString(), QString()});
+        }();
 
-        QVERIFY(!result.ok);
-        QVERIFY(!result.error.isEmpty());
+        QVERIFY(!result.ok());
+        QVERIFY(!result.error().isEmpty());
         QCOMPARE(contents(path), old);
         QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
     }
@@ -110,9 +109,9 @@ private slots:
         const QString path = dir.filePath("sheet.bmp");
         QVERIFY(writeFile(path, "old"));
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-        const SheetWrite result = writeSheetBmp(sheetPicture(), path);
+        const Result<void> result = writeSheetBmp(sheetPicture(), path);
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!result.ok);
+        QVERIFY(!result.ok());
         QCOMPARE(contents(path), QByteArray("old"));
     }
 

@@ -1,0 +1,472 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "conversion/sheet.h"
+#include "conversion/workbench.h"
+#include "intake/slot_intake.h"
+#include "ui/decoration.h"
+#include "ui/end_program.h"
+#include "ui/form2.h"
+#include "ui/form4.h"
+#include "ui/picture_box.h"
+#include "ui/program_state.h"
+#include "ui/qt_platform_services.h"
+#include "ui/window_look.h"
+
+namespace hakomiru {
+
+namespace {
+
+struct Place
+{
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+QRect pixels(Place twips)
+{
+    return QRect(twipsToPixels(twips.left), twipsToPixels(twips.top), twipsToPixels(twips.width),
+                 twipsToPixels(twips.height));
+}
+
+// Open buttons, previews and slot captions as designed, in twips. Slots 2..4 lie below the
+// window's bottom edge and stay hidden.
+constexpr std::array<Place, 6> openButtonPlaces = {{{600, 120, 1575, 375},
+                                                    {2880, 120, 1575, 375},
+                                                    {7560, 3840, 1575, 375},
+                                                    {600, 3840, 1575, 375},
+                                                    {2880, 3840, 1575, 375},
+                                                    {5160, 120, 1575, 375}}};
+constexpr std::array<Place, 6> previewPlaces = {{{360, 600, 2175, 2175},
+                                                 {2640, 600, 2175, 2175},
+                                                 {7320, 4320, 2175, 2175},
+                                                 {360, 4320, 2175, 2175},
+                                                 {2640, 4320, 2175, 2175},
+                                                 {4920, 600, 2175, 2175}}};
+
+struct Caption
+{
+    int index;
+    const char16_t* text;
+    Place place;
+    bool shown;
+};
+// The slot captions are decoration; their indexes do not follow the slots.
+constexpr std::array<Caption, 6> slotCaptions = {{{0, u"絵A", {840, 2880, 1215, 255}, true},
+                                                  {2, u"絵B", {3120, 2880, 1215, 255}, true},
+                                                  {5, u"絵C", {5400, 2880, 1215, 255}, true},
+                                                  {1, u"絵3", {7800, 6600, 1215, 255}, false},
+                                                  {3, u"絵4", {840, 6600, 1215, 255}, false},
+                                                  {7, u"絵5", {3120, 6600, 1215, 255}, false}}};
+
+constexpr std::array<const char16_t*, 6> openButtonCaptions = {
+    u"絵Aを開く", u"絵Bを開く", u"絵３を開く", u"絵４を開く", u"絵５を開く", u"絵Cを開く"};
+
+// The source boxes lie beyond the right edge of the window, as designed (401 x 489 pixels; the
+// workbench has those of the slots square).
+constexpr Place sourceBoxPlace = {11040, 0, 6015, 7335};
+
+// The boxes made square from their heights are the sizes the conversion is known by.
+static_assert(twipsToPixels(sourceBoxPlace.height) == sourceBoxSide);
+static_assert(twipsToPixels(sourceBoxPlace.width) == unusedSourceBoxSize.width());
+static_assert(twipsToPixels(previewPlaces[0].height) == previewBoxSide);
+
+const QString promptText = QStringLiteral("絵を開いてください");
+const QString waitText = QStringLiteral("ちょっと待ってね");
+
+// The client area: draws a thin outline just outside each shown preview, so that an empty slot
+// can be seen. The outline is outside the box, so the box keeps all its pixels.
+class SlotArea : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Mid));
+        for (const PictureBox* box : findChildren<PictureBox*>(Qt::FindDirectChildrenOnly))
+            if (box->isVisibleTo(this))
+                painter.drawRect(box->geometry().adjusted(-1, -1, 0, 0));
+    }
+};
+
+} // namespace
+
+OpenDialogSetup pictureOpenDialogSetup()
+{
+    // The entry lists "*gif" without its dot; that is how the user has always seen it. The
+    // patterns themselves are the real ones, plus the other common JPEG ending.
+    return {QStringLiteral("絵ファイル(*.bmp,*.jpg,*gif)"),
+            {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
+             QStringLiteral("*.jpeg")}};
+}
+
+Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_workbench(workbench), m_services(services)
+{
+    setWindowTitle(QStringLiteral("ハコミル"));
+    buildControls();
+    buildMenus();
+    Form_Load();
+    adjustSize();
+    centreOnScreen(this);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    auto* area = new SlotArea(this);
+    area->setFixedSize(clientSize);
+    setCentralWidget(area);
+
+    // Label1 is made before the convert button, so the button lies above it and hides its text
+    // while both are shown.
+    m_label1 = new QLabel(area);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setGeometry(pixels({3840, 4080, 1935, 255}));
+    QPalette blue = m_label1->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    m_label1->setPalette(blue);
+
+    m_command1 = new QPushButton(QStringLiteral("変換"), area);
+    m_command1->setObjectName(QStringLiteral("Command1_0"));
+    m_command1->setGeometry(pixels({3360, 3840, 2535, 735}));
+    setFaceColor(m_command1, QColor(192, 255, 255));
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    m_image2 = new QLabel(area);
+    m_image2->setObjectName(QStringLiteral("Image2"));
+    m_image2->setGeometry(pixels({6240, 3840, 750, 750}));
+    m_image2->setPixmap(QPixmap::fromImage(decorationPicture()));
+
+    for (int i = 0; i < 6; ++i) {
+        auto* button =
+            new QPushButton(QString::fromUtf16(openButtonCaptions[std::size_t(i)]), area);
+        button->setObjectName(QStringLiteral("Command2_%1").arg(i));
+        button->setGeometry(pixels(openButtonPlaces[std::size_t(i)]));
+        setFaceColor(button, QColor(255, 255, 192));
+        connect(button, &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+        m_command2[std::size_t(i)] = button;
+
+        const QRect place = pixels(previewPlaces[std::size_t(i)]);
+        auto* preview = new PictureBox(m_workbench.preview(i), area);
+        Q_ASSERT(preview->size() == place.size());
+        preview->setObjectName(QStringLiteral("Picture4_%1").arg(i));
+        preview->move(place.topLeft());
+        connect(preview, &PictureBox::mousePressed, this,
+                [this, i](Qt::MouseButton pressed) { ConfirmPaste(i, pressed); });
+        preview->acceptDroppedData(acceptsDrop,
+                                   [this, i](const QMimeData& data) { dropOnSlot(i, data); });
+        m_picture4[std::size_t(i)] = preview;
+
+        const bool shown = i == 0 || i == 1 || i == 5;
+        button->setVisible(shown);
+        preview->setVisible(shown);
+    }
+
+    for (const Caption& caption : slotCaptions) {
+        auto* label = new QLabel(QString::fromUtf16(caption.text), area);
+        label->setObjectName(QStringLiteral("Label2_%1").arg(caption.index));
+        label->setGeometry(pixels(caption.place));
+        label->setAlignment(Qt::AlignCenter);
+        label->setVisible(caption.shown);
+        m_label2[std::size_t(caption.index)] = label;
+    }
+
+    const QRect source = pixels(sourceBoxPlace);
+    for (int i = 0; i < sourceBoxCount; ++i) {
+        Surface& box = Picture2(i);
+        box.setLeft(float(source.left()));
+        box.setTop(i == 0 ? -16.f : i == 3 ? -8.f : 0.f);
+    }
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setSingleShot(true);
+    connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+
+    // The convert button comes first when the user tabs through the window.
+    QWidget* previous = m_command1;
+    for (int i : {0, 1, 5}) {
+        setTabOrder(previous, m_command2[std::size_t(i)]);
+        previous = m_command2[std::size_t(i)];
+    }
+    m_command1->setFocus();
+}
+
+void Form1::buildMenus()
+{
+    struct Item
+    {
+        const char16_t* name;
+        const char16_t* text;
+        int slot;
+    };
+    auto addMenu = [this](const char16_t* name, const char16_t* title) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf16(title));
+        menu->setObjectName(QString::fromUtf16(name));
+        return menu;
+    };
+    auto addItem = [](QMenu* menu, const Item& item) {
+        QAction* action = menu->addAction(QString::fromUtf16(item.text));
+        action->setObjectName(QString::fromUtf16(item.name));
+        return action;
+    };
+
+    QMenu* file = addMenu(u"mnufile", u"ファイル");
+    for (const Item& item :
+         {Item{u"menuopen1", u"絵Aを開く", 0}, Item{u"menuopen2", u"絵Bを開く", 1},
+          Item{u"menuopen6", u"絵Cを開く", 5}}) {
+        const int slot = item.slot;
+        connect(addItem(file, item), &QAction::triggered, this,
+                [this, slot] { menuopen_Click(slot); });
+    }
+
+    QMenu* edit = addMenu(u"mnuhenshu", u"へんしゅう");
+    for (const Item& item :
+         {Item{u"mnupaste1", u"絵Aにはりつけ", 0}, Item{u"mnupaste2", u"絵Bにはりつけ", 1},
+          Item{u"mnupaste6", u"絵Cにはりつけ", 5}}) {
+        const int slot = item.slot;
+        connect(addItem(edit, item), &QAction::triggered, this,
+                [this, slot] { mnupaste_Click(slot); });
+    }
+
+    QMenu* settings = addMenu(u"mnuset", u"せってい");
+    connect(addItem(settings, {u"mnuookisa", u"絵のサイズ", -1}), &QAction::triggered, this,
+            &Form1::mnuookisa_Click);
+}
+
+void Form1::Form_Load()
+{
+    // 1. The result window, hidden. Its canvas, the workbench's, is already sized from the piece
+    //    boxes (1702 x 1302).
+    m_form2 = std::make_unique<Form2>(m_state, m_workbench, m_services);
+    connect(m_form2.get(), &Form2::backRequested, this, [this] { showLook(Look::Back); });
+
+    // 2. The picture-size dialog, hidden, with its first option marked (which stores fitMode 0).
+    loadForm4();
+    m_form4->Option1(0)->setChecked(true);
+
+    // 3., 4.
+    m_state.fitMode = 0;
+    m_state.paperSize = 2;
+
+    // 5. The workbench has every preview and source box square; the loop over the slots leaves
+    //    currentSlot at the last one, 5.
+    m_state.currentSlot = static_cast<std::int16_t>(slotCount - 1);
+
+    // 6., 7.
+    showLook(Look::Prompt);
+}
+
+void Form1::loadForm4()
+{
+    m_form4 = new Form4(m_state, this);
+    connect(m_form4, &Form4::unloaded, this, [this] { m_form4.clear(); });
+}
+
+Form4* Form1::form4() const
+{
+    return m_form4.data();
+}
+
+QPushButton* Form1::Command2(int index) const
+{
+    Q_ASSERT(index >= 0 && index < int(m_command2.size()));
+    return index >= 0 && index < int(m_command2.size()) ? m_command2[std::size_t(index)] : nullptr;
+}
+
+PictureBox* Form1::Picture4(int index) const
+{
+    Q_ASSERT(index >= 0 && index < int(m_picture4.size()));
+    return index >= 0 && index < int(m_picture4.size()) ? m_picture4[std::size_t(index)] : nullptr;
+}
+
+QLabel* Form1::Label2(int index) const
+{
+    QLabel* label =
+        index >= 0 && index < int(m_label2.size()) ? m_label2[std::size_t(index)] : nullptr;
+    Q_ASSERT(label != nullptr);
+    return label;
+}
+
+QPushButton* Form1::Command1(int index) const
+{
+    Q_ASSERT(index == 0);
+    return index == 0 ? m_command1 : nullptr;
+}
+
+Surface& Form1::Picture2(int index)
+{
+    Q_ASSERT(index >= 0 && index < sourceBoxCount);
+    return m_workbench.sourceBox(index);
+}
+
+bool Form1::slotInUse(int slot) const
+{
+    return slot >= 0 && slot < slotCount;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgram();
+}
+
+void Form1::Command2_Click(int index)
+{
+    if (index < 0 || index > 7)
+        return;
+    m_state.currentSlot = static_cast<std::int16_t>(index);
+    OpenPictureFile();
+}
+
+void Form1::menuopen_Click(int slot)
+{
+    m_state.currentSlot = static_cast<std::int16_t>(slot);
+    OpenPictureFile();
+}
+
+void Form1::mnupaste_Click(int slot)
+{
+    m_state.currentSlot = static_cast<std::int16_t>(slot);
+    PasteClipboardPicture();
+}
+
+void Form1::mnuookisa_Click()
+{
+    // The dialog is re-created, in its designed state, after its close box unloaded it.
+    if (m_form4.isNull())
+        loadForm4();
+    m_form4->show();
+    m_form4->raise();
+    m_form4->activateWindow();
+}
+
+void Form1::ConfirmPaste(int index, Qt::MouseButton button)
+{
+    if (button != Qt::RightButton)
+        return;
+    if (index >= 0 && index <= 5)
+        m_state.currentSlot = static_cast<std::int16_t>(index);
+    const QString question =
+        QStringLiteral("クリップボードの内容を　絵%1にはりつけていいですか").arg(index + 1);
+    if (!m_services.askOkCancel(this, QStringLiteral("確認"), question))
+        return;
+    PasteClipboardPicture();
+}
+
+void Form1::OpenPictureFile()
+{
+    if (!slotInUse(m_state.currentSlot))
+        return;
+    const std::optional<QString> chosen = m_services.chooseOpenFile(this, pictureOpenDialogSetup());
+    if (!chosen)
+        return;
+    openChosenFile(*chosen);
+}
+
+void Form1::openChosenFile(const QString& path)
+{
+    m_state.fileName = path;
+    LoadPictureIntoSlot();
+}
+
+void Form1::LoadPictureIntoSlot()
+{
+    const int slot = m_state.currentSlot;
+    const Result<void> placed =
+        m_workbench.fillSlotFromFile(slot, m_state.fileName, m_state.fitMode,
+                                     [this](const QString& path, const DecodeSizeFor& decodeSize) {
+                                         return m_services.loadPicture(path, decodeSize);
+                                     });
+    Picture4(slot)->update();
+    if (placed)
+        showLook(Look::Ready);
+}
+
+void Form1::PasteClipboardPicture()
+{
+    pastePicture([this] { return m_services.clipboardPicture(); });
+}
+
+void Form1::pastePicture(const PastedPicture& pasted)
+{
+    const int slot = m_state.currentSlot;
+    if (!slotInUse(slot))
+        return;
+    const Result<void> placed = m_workbench.fillSlotFromPicture(slot, pasted, m_state.fitMode);
+    Picture4(slot)->update();
+    if (placed)
+        showLook(Look::Ready);
+}
+
+bool Form1::acceptsDrop(const QMimeData& data)
+{
+    return pictureFileFromMimeData(&data) || offersPictureData(&data);
+}
+
+void Form1::dropOnSlot(int index, const QMimeData& data)
+{
+    if (!slotInUse(index))
+        return;
+    // A picture file is opened as if chosen in the slot's open dialog.
+    if (const std::optional<QString> path = pictureFileFromMimeData(&data)) {
+        m_state.currentSlot = static_cast<std::int16_t>(index);
+        openChosenFile(*path);
+        return;
+    }
+    // Picture data is pasted without the question. Data that turns out not to hold a picture
+    // changes nothing, not even the current slot.
+    const std::optional<QImage> picture = pictureFromMimeData(&data);
+    if (!picture)
+        return;
+    m_state.currentSlot = static_cast<std::int16_t>(index);
+    pastePicture([&picture] { return picture; });
+}
+
+void Form1::showLook(Look look)
+{
+    const bool prompt = look == Look::Prompt || look == Look::Back;
+    m_label1->setText(prompt ? promptText : waitText);
+    m_label1->setVisible(look != Look::Ready);
+    m_command1->setVisible(look == Look::Ready || look == Look::Back);
+    if (look == Look::Back) {
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void Form1::ShowWaitMessage()
+{
+    showLook(Look::Waiting);
+}
+
+void Form1::Command1_Click()
+{
+    ShowWaitMessage();
+    // The conversion blocks the window for a moment; the delay lets the waiting text show first.
+    m_timer1.start(1000);
+}
+
+void Form1::Timer1_Timer()
+{
+    m_timer1.stop();
+    m_workbench.convert();
+    m_form2->showResult();
+}
+
+} // namespace hakomiru

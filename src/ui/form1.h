@@ -1,0 +1,128 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include "intake/slot_intake.h"
+#include "surface/surface.h"
+#include "ui/platform_services.h"
+
+class QAction;
+class QLabel;
+class QMimeData;
+class QPushButton;
+
+namespace hakomiru {
+
+class Form2;
+class Form4;
+class PictureBox;
+class Workbench;
+struct ProgramState;
+
+// The open dialog's single entry: its text as the user sees it, and the patterns it offers
+// (matched without regard to case, so a camera's PHOTO.JPG is listed).
+[[nodiscard]] OpenDialogSetup pictureOpenDialogSetup();
+
+// The main window: the picture slots 絵A, 絵B and 絵C with their open buttons and previews, the
+// convert button, and the menus. It creates the result window and the picture-size dialog at
+// start-up. Its previews show the workbench's; the source boxes the conversion reads are the
+// workbench's too. Closing it ends the program.
+//
+// Slots 0..5 are in use; 0 is 絵A, 1 is 絵B and 5 is 絵C. Slots 2..4 exist with their controls
+// hidden and are converted with their empty source boxes.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Form1(ProgramState& state, Workbench& workbench, PlatformServices& services,
+          QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The controls, by the names and indexes the program gives them. Asking for an index an
+    // array lacks is a programming error (asserted; nullptr in release builds).
+    [[nodiscard]] QPushButton* Command2(int index) const; // open buttons, 0..5
+    [[nodiscard]] PictureBox* Picture4(int index) const;  // previews, 0..5
+    [[nodiscard]] QLabel* Label2(int index) const;        // slot captions, 0, 1, 2, 3, 5, 7
+    [[nodiscard]] QPushButton* Command1(int index) const; // the convert button, 0
+    [[nodiscard]] QLabel* Label1() const { return m_label1; }
+    [[nodiscard]] QLabel* Image2() const { return m_image2; }
+    [[nodiscard]] Surface& Picture2(int index); // the workbench's source boxes, 0..7, never shown
+    // The one-second delay before the conversion; single-shot and idle until the convert button.
+    [[nodiscard]] QTimer* Timer1() { return &m_timer1; }
+
+    [[nodiscard]] Form2* form2() const { return m_form2.get(); }
+    // The picture-size dialog, or nullptr while it is unloaded (closed by its close box).
+    [[nodiscard]] Form4* form4() const;
+
+    // What the window offers, set in one place: the prompt "絵を開いてください" with no convert
+    // button (at start-up); the convert button once a picture is placed; the waiting text
+    // "ちょっと待ってね" while the conversion is about to run; and, back from the result window,
+    // the prompt together with the convert button.
+    enum class Look
+    {
+        Prompt,
+        Ready,
+        Waiting,
+        Back,
+    };
+    void showLook(Look look);
+
+    // The size of the window's client area below the menu bar.
+    static constexpr QSize clientSize{507, 318};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void Command2_Click(int index);
+    void menuopen_Click(int slot);
+    void mnupaste_Click(int slot);
+    void mnuookisa_Click();
+    void ConfirmPaste(int index, Qt::MouseButton button);
+    void Command1_Click();
+    void Timer1_Timer();
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    // Creates the picture-size dialog, hidden, in its designed state.
+    void loadForm4();
+
+    void OpenPictureFile();
+    // The open command after its dialog: the chosen file goes into the current slot.
+    void openChosenFile(const QString& path);
+    void LoadPictureIntoSlot();
+    void PasteClipboardPicture();
+    // The paste command with its picture from `pasted` instead of the clipboard.
+    void pastePicture(const PastedPicture& pasted);
+    // Data dragged onto the preview of slot `index`: a picture file, or picture data.
+    [[nodiscard]] static bool acceptsDrop(const QMimeData& data);
+    void dropOnSlot(int index, const QMimeData& data);
+    void ShowWaitMessage();
+    [[nodiscard]] bool slotInUse(int slot) const;
+
+    ProgramState& m_state;
+    Workbench& m_workbench;
+    PlatformServices& m_services;
+
+    std::array<QPushButton*, 6> m_command2{};
+    std::array<PictureBox*, 6> m_picture4{};
+    std::array<QLabel*, 8> m_label2{};
+    QPushButton* m_command1 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QLabel* m_image2 = nullptr;
+    QTimer m_timer1;
+
+    std::unique_ptr<Form2> m_form2;
+    QPointer<Form4> m_form4;
+};
+
+} // namespace hakomiru

@@ -1,0 +1,135 @@
+#include "ui/form2.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "conversion/workbench.h"
+#include "ui/end_program.h"
+#include "ui/form3.h"
+#include "ui/picture_box.h"
+#include "ui/print_sheet.h"
+#include "ui/program_state.h"
+#include "ui/save_sheet.h"
+#include "ui/window_look.h"
+
+namespace hakomiru {
+
+Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_workbench(workbench), m_services(services),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    setWindowTitle(QStringLiteral("ハコミル"));
+
+    // A plain area, not a layout: the canvas and the button keep their places whatever the
+    // window's size. Beyond the canvas the area shows the colour of title-bar text.
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("clientArea"));
+    QPalette back = area->palette();
+    back.setColor(QPalette::Window, palette().color(QPalette::WindowText));
+    area->setPalette(back);
+    area->setAutoFillBackground(true);
+    area->setMinimumSize(0, 0);
+    setCentralWidget(area);
+
+    m_picture3 = new PictureBox(m_workbench.canvas(), area);
+    m_picture3->setObjectName(QStringLiteral("Picture3"));
+    m_picture3->move(0, 0);
+
+    // Piece box 24 sits where it was designed; nothing draws into it.
+    m_workbench.pieceBox(pieceBoxCount - 1).setLeft(152);
+    m_workbench.pieceBox(pieceBoxCount - 1).setTop(32);
+
+    // Made after the canvas, so it lies on top of it.
+    m_command1 = new QPushButton(QStringLiteral("もどる"), area);
+    m_command1->setObjectName(QStringLiteral("Command1_1"));
+    m_command1->setGeometry(8, 16, 81, 33);
+    setFaceColor(m_command1, QColor(255, 192, 255));
+    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+    m_mnufile2 = menuBar()->addMenu(QStringLiteral("ファイル"));
+    m_mnufile2->setObjectName(QStringLiteral("mnufile2"));
+    QAction* save = m_mnufile2->addAction(QStringLiteral("名前をつけて　ほぞん"));
+    save->setObjectName(QStringLiteral("mnusave"));
+    connect(save, &QAction::triggered, this, &Form2::mnusave_Click);
+    QAction* separator = m_mnufile2->addSeparator();
+    separator->setObjectName(QStringLiteral("mnuh2"));
+    QAction* print = m_mnufile2->addAction(QStringLiteral("いんさつ"));
+    print->setObjectName(QStringLiteral("mnuprint"));
+    connect(print, &QAction::triggered, this, &Form2::mnuprint_Click);
+
+    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+    centreOnScreen(this);
+}
+
+Form2::~Form2() = default;
+
+Form3* Form2::printSettings() const
+{
+    return m_form3.data();
+}
+
+Surface& Form2::Picture2(int index)
+{
+    Q_ASSERT(index >= 0 && index < pieceBoxCount);
+    return m_workbench.pieceBox(index);
+}
+
+QPushButton* Form2::Command1(int index) const
+{
+    Q_ASSERT(index == 1);
+    return index == 1 ? m_command1 : nullptr;
+}
+
+void Form2::showResult()
+{
+    m_picture3->update();
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgram();
+}
+
+void Form2::Command1_Click()
+{
+    hide();
+    emit backRequested();
+}
+
+void Form2::mnusave_Click()
+{
+    SaveSheet(m_services, this, m_workbench.canvas().image());
+}
+
+void Form2::mnuprint_Click()
+{
+    // The print settings dialog is made on first use, and again after its close box unloaded it.
+    if (m_form3.isNull()) {
+        m_form3 = new Form3(m_state, this);
+        connect(m_form3, &Form3::unloaded, this, [this] { m_form3.clear(); });
+        connect(m_form3, &Form3::printRequested, this, &Form2::printSheet);
+        connect(m_form3, &Form3::dismissed, this, &Form2::showResult);
+    }
+    m_form3->show();
+    m_form3->raise();
+    m_form3->activateWindow();
+}
+
+void Form2::printSheet()
+{
+    // The dialog stays on screen while the page is printed.
+    (void)PrintSheet(m_services, this, m_workbench.canvas(), m_state.paperSize,
+                     m_state.orientation(), *m_printer);
+    m_picture3->update();
+}
+
+} // namespace hakomiru

@@ -1,0 +1,186 @@
+#include "ui/form3.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QWindow>
+#include <QColor>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/program_state.h"
+#include "ui/window_look.h"
+
+namespace hakomiru {
+
+namespace {
+
+// The dialog is laid out in twips; 15 twips make one pixel.
+constexpr int twipsPerPixel = 15;
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+                 height / twipsPerPixel);
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, QColor face, QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    setFaceColor(button, face);
+    return button;
+}
+
+QRadioButton* makeOption(QWidget* frame, const QString& caption, QRect geometry)
+{
+    auto* option = new QRadioButton(caption, frame);
+    option->setGeometry(geometry);
+    return option;
+}
+
+// Within an option group only the selected option is a tab stop; the arrow keys move inside it.
+template <std::size_t N>
+void makeSelectedOptionTheTabStop(const std::array<QRadioButton*, N>& group)
+{
+    const bool anySelected =
+        std::any_of(group.begin(), group.end(), [](QRadioButton* o) { return o->isChecked(); });
+    for (QRadioButton* option : group) {
+        const bool stop = option->isChecked() || !anySelected;
+        option->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+} // namespace
+
+Form3::Form3(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Window), m_state(state)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("ハコミル"));
+    resize(5550 / twipsPerPixel, 4545 / twipsPerPixel);
+
+    // Created back to front, so that the later controls lie on top.
+    m_frame1 = new QGroupBox(QStringLiteral("紙の大きさ"), this);
+    m_frame1->setGeometry(twipsRect(600, 480, 2295, 1935));
+    m_option1[0] = makeOption(m_frame1, QStringLiteral("Ａ４"), twipsRect(480, 360, 1455, 255));
+    m_option1[1] = makeOption(m_frame1, QStringLiteral("Ｂ５"), twipsRect(480, 720, 1455, 255));
+    m_option1[2] = makeOption(m_frame1, QStringLiteral("Ｂ４"), twipsRect(480, 1080, 1455, 255));
+    m_option1[3] = makeOption(m_frame1, QStringLiteral("Ａ３"), twipsRect(480, 1440, 1455, 255));
+
+    m_frame2 = new QGroupBox(QStringLiteral("紙の向き"), this);
+    m_frame2->setGeometry(twipsRect(600, 2760, 2295, 1215));
+    m_option2[0] = makeOption(m_frame2, QStringLiteral("横長"), twipsRect(480, 360, 1215, 375));
+    m_option2[1] = makeOption(m_frame2, QStringLiteral("たて長"), twipsRect(480, 720, 1215, 375));
+    // Portrait is offered to the print code but not to the user.
+    m_option2[1]->setVisible(false);
+
+    m_command1[0] = makeButton(this, QStringLiteral("ＯＫ"), QColor(192, 255, 255),
+                               twipsRect(4200, 3120, 1095, 495));
+    m_command1[1] = makeButton(this, QStringLiteral("やめる"), QColor(255, 192, 255),
+                               twipsRect(4200, 3840, 1095, 495));
+
+    setTabOrder(m_option1[0], m_option1[1]);
+    setTabOrder(m_option1[1], m_option2[0]);
+    setTabOrder(m_option2[0], m_option2[1]);
+    setTabOrder(m_option2[1], m_command1[0]);
+    setTabOrder(m_command1[0], m_command1[1]);
+    setTabOrder(m_command1[1], m_option1[2]);
+    setTabOrder(m_option1[2], m_option1[3]);
+
+    for (int index = 0; index < static_cast<int>(m_option1.size()); ++index) {
+        connect(m_option1[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            makeSelectedOptionTheTabStop(m_option1);
+            if (checked)
+                Option1_Click(index);
+        });
+    }
+    for (int index = 0; index < static_cast<int>(m_option2.size()); ++index) {
+        connect(m_option2[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            makeSelectedOptionTheTabStop(m_option2);
+            if (checked)
+                Option2_Click(index);
+        });
+    }
+    for (int index = 0; index < static_cast<int>(m_command1.size()); ++index)
+        connect(m_command1[index], &QPushButton::clicked, this,
+                [this, index] { Command1_Click(index); });
+
+    // Shown with the stored choices even where the window manager does not activate a new
+    // window at once; Activate selects them again whenever the dialog takes over.
+    Form_Activate();
+
+    // Every change of the program's active window passes here, so that Activate can tell a
+    // switch between the program's windows from a return from another application.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &Form3::focusWindowChanged);
+}
+
+QRadioButton* Form3::Option1(int index) const
+{
+    return m_option1.at(static_cast<std::size_t>(index));
+}
+
+QRadioButton* Form3::Option2(int index) const
+{
+    return m_option2.at(static_cast<std::size_t>(index));
+}
+
+QPushButton* Form3::Command1(int index) const
+{
+    return m_command1.at(static_cast<std::size_t>(index));
+}
+
+void Form3::focusWindowChanged(QWindow* window)
+{
+    // No window: the program lost the focus to another application. A modal dialog (the print
+    // dialog, a message box) interrupts a window; it does not take its place.
+    if (window == nullptr || window->modality() != Qt::NonModal)
+        return;
+    const bool takesOver = m_lastActiveWindow != windowHandle();
+    m_lastActiveWindow = window;
+    if (window == windowHandle() && takesOver)
+        Form_Activate();
+}
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    // The choices live in the program state, so nothing is lost when the dialog goes.
+    hide();
+    emit unloaded();
+    event->accept();
+}
+
+void Form3::Form_Activate()
+{
+    // The state only ever holds option indexes; anything else leaves the group as it is rather
+    // than selecting an option that does not exist.
+    const int size = m_state.paperSize;
+    if (size >= 0 && size < static_cast<int>(m_option1.size()))
+        m_option1[static_cast<std::size_t>(size)]->setChecked(true);
+    const int orientation = m_state.orientation();
+    if (orientation >= 0 && orientation < static_cast<int>(m_option2.size()))
+        m_option2[static_cast<std::size_t>(orientation)]->setChecked(true);
+}
+
+void Form3::Option1_Click(int index)
+{
+    m_state.paperSize = static_cast<std::int16_t>(index);
+}
+
+void Form3::Option2_Click(int index)
+{
+    m_state.paperOrientation = static_cast<std::int16_t>(index);
+}
+
+void Form3::Command1_Click(int index)
+{
+    if (index == 0)
+        emit printRequested();
+    hide();
+    emit dismissed();
+}
+
+} // namespace hakomiru

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include "surface/picture_file.h"
+
+class QPrinter;
+class QWidget;
+
+namespace hakomiru {
+
+// What the open dialog shows: one filter entry with its description and its patterns. Patterns
+// match without regard to case.
+struct OpenDialogSetup
+{
+    QString filterDescription;
+    QStringList patterns;
+};
+
+// What the save dialog shows. An empty title leaves the platform's own.
+struct SaveDialogSetup
+{
+    QString initialFolder;
+    QString filterDescription;
+    QStringList patterns;
+    bool confirmOverwrite = true;
+};
+
+// Everything modal or outside the program, behind one small interface: the windows call these and
+// never a dialog or the clipboard directly, so tests can answer them from a script. Each dialog is
+// modal to `owner`, the window that asks.
+class PlatformServices
+{
+public:
+    virtual ~PlatformServices() = default;
+
+    // The full path of the chosen file, or nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<QString> chooseOpenFile(QWidget* owner,
+                                                                const OpenDialogSetup& setup) = 0;
+    [[nodiscard]] virtual std::optional<QString> chooseSaveFile(QWidget* owner,
+                                                                const SaveDialogSetup& setup) = 0;
+    // A question with OK and Cancel and no icon; true for OK.
+    [[nodiscard]] virtual bool askOkCancel(QWidget* owner, const QString& title,
+                                           const QString& text) = 0;
+    // A message with an OK button only, for failures the user must know about.
+    virtual void showMessage(QWidget* owner, const QString& title, const QString& text) = 0;
+    // Lets the user pick a printer and its options for `printer`; false when cancelled.
+    [[nodiscard]] virtual bool choosePrinter(QWidget* owner, QPrinter& printer) = 0;
+    // The picture the clipboard holds, or nothing when it holds none.
+    [[nodiscard]] virtual std::optional<QImage> clipboardPicture() = 0;
+    // Reads a picture file (see loadPictureFile).
+    [[nodiscard]] virtual PictureLoad loadPicture(const QString& path,
+                                                  const DecodeSizeFor& decodeSizeFor) = 0;
+};
+
+} // namespace hakomiru

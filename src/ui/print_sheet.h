@@ -1,0 +1,37 @@
+#pragma once
+
+class QPrinter;
+class QWidget;
+
+namespace hakomiru {
+
+class PlatformServices;
+class Surface;
+
+// How a print ended. The program shows nothing in any case; the value is for whoever wants to
+// know (tests, a status line).
+enum class PrintResult
+{
+    Printed,   // the page was handed to the printer
+    Cancelled, // the user cancelled the print dialog: nothing changed
+    Failed,    // the printer refused a setting, the page or the job; nothing (more) was printed
+};
+
+// Prints the sheet on one page of `printer`:
+// 1. lets the user choose the printer in the print dialog (`services.choosePrinter`, modal to
+//    `owner`); a cancel ends here with the printer and the canvas untouched;
+// 2. makes the canvas's image its picture (`Picture` := `Image`), the picture that is printed;
+// 3. names the job ハコミル, sets the paper of `paperSize` (0 A4, 1 JIS B5, 2 JIS B4, 3 A3; any
+//    other value keeps the printer's paper), then the orientation `paperOrientation` (0
+//    landscape, otherwise portrait), overriding what was chosen in the print dialog;
+// 4. draws the picture at 0.05 twips from the top-left corner of the printable area, 96 % of the
+//    printable width wide, its height in proportion (a sheet taller than the page is cut by the
+//    page edge), and ends the job.
+// A failing step ends the print at once; the steps before it keep their effect.
+//
+// `printer` outlives the call and keeps the paper and orientation set here, as a program-wide
+// printer does.
+PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas, int paperSize,
+                       int paperOrientation, QPrinter& printer);
+
+} // namespace hakomiru

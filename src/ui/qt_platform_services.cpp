@@ -1,0 +1,191 @@
+#include "ui/qt_platform_services.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QImageReader>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTranslator>
+
+namespace hakomiru {
+
+namespace {
+
+// Every pattern in lower and upper case, for file systems and dialogs that compare case.
+QStringList bothCases(const QStringList& patterns)
+{
+    QStringList all;
+    for (const QString& pattern : patterns) {
+        all << pattern.toLower() << pattern.toUpper();
+    }
+    all.removeDuplicates();
+    return all;
+}
+
+// Qt reads the patterns of a filter from the parentheses of its text, which would turn
+// "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. The entry keeps its text, and
+// the file list is filtered by the real patterns instead, again whenever the user picks the entry.
+void applyFilter(QFileDialog& dialog, const QString& description, const QStringList& patterns)
+{
+    dialog.setNameFilter(description);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (model == nullptr)
+        return;
+    const QStringList all = bothCases(patterns);
+    auto apply = [model, all] {
+        model->setFilter(model->filter() & ~QDir::CaseSensitive);
+        model->setNameFilters(all);
+    };
+    apply();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
+}
+
+std::optional<QString> runFileDialog(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty())
+        return std::nullopt;
+    return files.front();
+}
+
+} // namespace
+
+std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup, QWidget* parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    return dialog;
+}
+
+std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup, QWidget* parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    if (!setup.initialFolder.isEmpty())
+        dialog->setDirectory(setup.initialFolder);
+    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    return dialog;
+}
+
+std::optional<QString> QtPlatformServices::chooseOpenFile(QWidget* owner,
+                                                          const OpenDialogSetup& setup)
+{
+    return runFileDialog(*makeOpenDialog(setup, owner));
+}
+
+std::optional<QString> QtPlatformServices::chooseSaveFile(QWidget* owner,
+                                                          const SaveDialogSetup& setup)
+{
+    return runFileDialog(*makeSaveDialog(setup, owner));
+}
+
+bool QtPlatformServices::askOkCancel(QWidget* owner, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtPlatformServices::showMessage(QWidget* owner, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtPlatformServices::choosePrinter(QWidget* owner, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, owner);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QImage> QtPlatformServices::clipboardPicture()
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr)
+        return std::nullopt;
+    return pictureFromMimeData(clipboard->mimeData(QClipboard::Clipboard));
+}
+
+PictureLoad QtPlatformServices::loadPicture(const QString& path, const DecodeSizeFor& decodeSizeFor)
+{
+    return loadPictureFile(path, decodeSizeFor);
+}
+
+std::optional<QImage> pictureFromMimeData(const QMimeData* data)
+{
+    if (data == nullptr)
+        return std::nullopt;
+    // Picture bytes are read with the program's own reader, which refuses damaged pictures that
+    // would take a great deal of memory. Qt's ready-made image is only taken when no picture bytes
+    // are offered (a picture copied within a Qt program): on X11 it is decoded from the very same
+    // bytes without those checks.
+    bool bytesOffered = false;
+    for (const QString& format : data->formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        bytesOffered = true;
+        const PictureLoad load = loadPictureData(data->data(format));
+        if (load.picture && !load.picture->image.isNull())
+            return load.picture->image;
+    }
+    if (!bytesOffered && data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull())
+            return image;
+    }
+    return std::nullopt;
+}
+
+bool offersPictureData(const QMimeData* data)
+{
+    if (data == nullptr)
+        return false;
+    if (data->hasImage())
+        return true;
+    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    for (const QString& format : data->formats())
+        if (format.startsWith(QLatin1String("image/")) && readable.contains(format.toLatin1()))
+            return true;
+    return false;
+}
+
+std::optional<QString> pictureFileFromMimeData(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return std::nullopt;
+    const QString path = urls.front().toLocalFile();
+    if (!QFileInfo(path).isFile() || QImageReader::imageFormat(path).isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+bool installQtTranslation(const QLocale& locale)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+} // namespace hakomiru

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QImage>
+
+#include "ui/platform_services.h"
+
+class QFileDialog;
+class QLocale;
+class QMimeData;
+class QWidget;
+
+namespace hakomiru {
+
+// The platform services bound to Qt: Qt's own file dialogs (the same on every desktop, so the
+// filter text shows exactly as written), message boxes, the print dialog and the clipboard.
+// Dialogs are modal to the window that asks.
+class QtPlatformServices final : public PlatformServices
+{
+public:
+    [[nodiscard]] std::optional<QString> chooseOpenFile(QWidget* owner,
+                                                        const OpenDialogSetup& setup) override;
+    [[nodiscard]] std::optional<QString> chooseSaveFile(QWidget* owner,
+                                                        const SaveDialogSetup& setup) override;
+    [[nodiscard]] bool askOkCancel(QWidget* owner, const QString& title,
+                                   const QString& text) override;
+    void showMessage(QWidget* owner, const QString& title, const QString& text) override;
+    [[nodiscard]] bool choosePrinter(QWidget* owner, QPrinter& printer) override;
+    [[nodiscard]] std::optional<QImage> clipboardPicture() override;
+    [[nodiscard]] PictureLoad loadPicture(const QString& path,
+                                          const DecodeSizeFor& decodeSizeFor) override;
+};
+
+// The dialogs as chooseOpenFile and chooseSaveFile set them up, not yet shown.
+[[nodiscard]] std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup,
+                                                          QWidget* parent);
+[[nodiscard]] std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup,
+                                                          QWidget* parent);
+
+// The picture that clipboard data carries: an image Qt recognises, or else the bytes of any
+// image/* format it offers that the picture reader can decode. Nothing when there is none.
+[[nodiscard]] std::optional<QImage> pictureFromMimeData(const QMimeData* data);
+
+// Whether the data offers a picture in a form pictureFromMimeData takes, judged by its formats
+// alone (cheap enough for every move of a drag).
+[[nodiscard]] bool offersPictureData(const QMimeData* data);
+
+// The picture file that dragged data names: exactly one local file whose content is a picture in
+// a format the picture reader knows, whatever its name. Nothing otherwise.
+[[nodiscard]] std::optional<QString> pictureFileFromMimeData(const QMimeData* data);
+
+// Installs Qt's own translation for `locale` (from Qt's translations folder), so that the
+// platform's dialogs and standard buttons speak the user's language. The program's own captions
+// are written in Japanese and are not translated. False when Qt has no translation for it.
+bool installQtTranslation(const QLocale& locale);
+
+} // namespace hakomiru

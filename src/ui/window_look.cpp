@@ -1,0 +1,43 @@
+#include "ui/window_look.h"
+
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+
+namespace hakomiru {
+
+void setFaceColor(QPushButton* button, QColor face)
+{
+    const QString rgb = QStringLiteral("rgb(%1, %2, %3)");
+    const QColor pressed = face.darker(115);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: black;"
+                       " border: 1px solid rgb(112, 112, 112);"
+                       " border-radius: 2px; padding: 2px 6px; }"
+                       " QPushButton:hover { border-color: rgb(48, 48, 48); }"
+                       " QPushButton:focus { border: 2px solid rgb(48, 48, 48); }"
+                       " QPushButton:pressed { background-color: %2; }")
+            .arg(rgb.arg(face.red()).arg(face.green()).arg(face.blue()),
+                 rgb.arg(pressed.red()).arg(pressed.green()).arg(pressed.blue())));
+}
+
+void centreOnScreen(QWidget* window)
+{
+    // Made now, so that the frame the platform adds is known where it can be.
+    (void)window->winId();
+    const QScreen* screen = window->screen();
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize frame = window->frameGeometry().size();
+    const int x = available.left() + (available.width() - frame.width()) / 2;
+    const int y = available.top() + (available.height() - frame.height()) / 2;
+    window->move(std::max(x, available.left()), std::max(y, available.top()));
+}
+
+} // namespace hakomiru

@@ -1,0 +1,177 @@
+#include <QtTest>
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QPushButton>
+
+#include "window_fixture.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
+#include "test_pictures.h"
+
+using namespace hakomiru;
+using namespace hakomiru::testing;
+
+namespace {
+
+const QRgb red = qRgb(220, 20, 30);
+
+// A point inside the cell of piece 0 (top-left quarter of 絵A: row 2, column 7) and of piece 4
+// (絵B: row 2, column 8), for 200-pixel pieces and a margin of 50.
+const QPoint insidePiece0(1251 + 100, 201 + 100);
+const QPoint insidePiece4(1451 + 100, 201 + 100);
+
+} // namespace
+
+class tst_Form2 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layout()
+    {
+        Program program;
+        Form2* form2 = program.form1->form2();
+        form2->showResult();
+        QVERIFY(QTest::qWaitForWindowExposed(form2));
+        QCOMPARE(form2->windowTitle(), QString("ハコミル"));
+        QCOMPARE(form2->centralWidget()->size(), QSize(777, 577));
+        QCOMPARE(form2->Picture3()->geometry(), QRect(0, 0, 1702, 1302));
+        QCOMPARE(form2->Command1(1)->text(), QString("もどる"));
+        QCOMPARE(form2->Command1(1)->geometry(), QRect(8, 16, 81, 33));
+        const QObjectList& order = form2->centralWidget()->children();
+        QVERIFY(order.indexOf(form2->Picture3()) < order.indexOf(form2->Command1(1)));
+        for (int i = 0; i < 25; ++i)
+            QCOMPARE(QSize(form2->Picture2(i).width(), form2->Picture2(i).height()),
+                     QSize(200, 200));
+        QCOMPARE(QPointF(form2->Picture2(24).left(), form2->Picture2(24).top()), QPointF(152, 32));
+
+        QCOMPARE(form2->menuBar()->actions().size(), 1);
+        QCOMPARE(form2->fileMenu()->title(), QString("ファイル"));
+        const QList<QAction*> items = form2->fileMenu()->actions();
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[0]->objectName(), QString("mnusave"));
+        QCOMPARE(items[0]->text(), QString("名前をつけて　ほぞん"));
+        QVERIFY(items[1]->isSeparator());
+        QCOMPARE(items[2]->objectName(), QString("mnuprint"));
+        QCOMPARE(items[2]->text(), QString("いんさつ"));
+
+        // Resizing the window moves nothing and scales nothing.
+        form2->resize(1900, 1500);
+        QTRY_COMPARE(form2->centralWidget()->width(), 1900);
+        QCOMPARE(form2->Picture3()->geometry(), QRect(0, 0, 1702, 1302));
+        QCOMPARE(form2->Command1(1)->geometry(), QRect(8, 16, 81, 33));
+    }
+
+    void conversion()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+
+        QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
+        // Waiting: text shown, button hidden, the sheet not yet made.
+        QVERIFY(program.form1->Label1()->isVisible());
+        QCOMPARE(program.form1->Label1()->text(), QString("ちょっと待ってね"));
+        QVERIFY(!program.form1->Command1(0)->isVisible());
+        QVERIFY(program.form1->Timer1()->isActive());
+        QVERIFY(program.form1->Timer1()->isSingleShot());
+        QVERIFY(program.form1->Timer1()->remainingTime() > 900);
+        QVERIFY(!program.form1->form2()->isVisible());
+        Surface& canvas = program.form1->form2()->Picture3()->surface();
+        QCOMPARE(canvas.point(insidePiece0.x(), insidePiece0.y()), program.boxBack());
+
+        program.form1->Timer1()->setInterval(0);
+        QTRY_VERIFY(program.form1->form2()->isVisible());
+        QCOMPARE(canvas.point(insidePiece0.x(), insidePiece0.y()), red);
+        QCOMPARE(canvas.point(insidePiece4.x(), insidePiece4.y()), program.boxBack());
+        // Done: the waiting text stays and the button stays hidden.
+        QVERIFY(program.form1->Label1()->isVisible());
+        QCOMPARE(program.form1->Label1()->text(), QString("ちょっと待ってね"));
+        QVERIFY(!program.form1->Command1(0)->isVisible());
+        QVERIFY(!program.form1->Timer1()->isActive());
+
+        // No second conversion follows by itself: a mark on the sheet survives.
+        canvas.pset(insidePiece0.x(), insidePiece0.y(), qRgb(0, 0, 255));
+        QTest::qWait(50);
+        QCOMPARE(canvas.point(insidePiece0.x(), insidePiece0.y()), qRgb(0, 0, 255));
+    }
+
+    void backButton()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        Form2* form2 = program.form1->form2();
+
+        QTest::mouseClick(form2->Command1(1), Qt::LeftButton);
+        QVERIFY(!form2->isVisible());
+        QVERIFY(program.form1->isVisible());
+        QVERIFY(program.form1->Label1()->isVisible());
+        QCOMPARE(program.form1->Label1()->text(), QString("絵を開いてください"));
+        QVERIFY(program.form1->Command1(0)->isVisible());
+        // Hiding keeps the sheet; converting again shows the window with the sheet remade.
+        QCOMPARE(form2->Picture3()->surface().point(insidePiece0.x(), insidePiece0.y()), red);
+        program.services.clipboard = solidPicture(40, 40, qRgb(0, 128, 0));
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        QCOMPARE(form2->Picture3()->surface().point(insidePiece0.x(), insidePiece0.y()),
+                 qRgb(0, 128, 0));
+    }
+
+    void saveFromTheMenu()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sheet.bmp");
+        program.services.saveAnswers = {path};
+        program.form1->form2()->findChild<QAction*>("mnusave")->trigger();
+        const QImage written(path);
+        QCOMPARE(written.convertToFormat(QImage::Format_RGB32),
+                 program.form1->form2()->Picture3()->surface().image());
+    }
+
+    // "いんさつ" opens the one print settings dialog; its "ＯＫ" prints the sheet on the paper
+    // chosen there and brings the result window back.
+    void printFromTheMenu()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        Form2* form2 = program.form1->form2();
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("sheet.pdf");
+        form2->printer().setOutputFormat(QPrinter::PdfFormat);
+        form2->printer().setOutputFileName(pdf);
+
+        QAction* print = form2->findChild<QAction*>("mnuprint");
+        print->trigger();
+        Form3* dialog = form2->printSettings();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        print->trigger();
+        QCOMPARE(form2->printSettings(), dialog);
+
+        dialog->Option1(0)->click(); // Ａ４
+        QCOMPARE(int(program.state.paperSize), 0);
+        program.services.printerAnswer = true;
+        QTest::mouseClick(dialog->Command1(0), Qt::LeftButton); // ＯＫ
+        QCOMPARE(program.services.printerDialogs, 1);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(form2->isVisible());
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        QCOMPARE(form2->printer().pageLayout().pageSize().id(), QPageSize::A4);
+        QCOMPARE(form2->printer().pageLayout().orientation(), QPageLayout::Landscape);
+    }
+};
+
+QTEST_MAIN(tst_Form2)
+#include "tst_form2.moc"
