@@ -9,7 +9,7 @@ what="${1:-run}"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-translations-l10n fonts-noto-cjk
+    qt6-translations-l10n fonts-noto-cjk help2man
 )
 if [ "$what" = "test" ]; then
     packages+=(
@@ -17,7 +17,7 @@ if [ "$what" = "test" ]; then
         cups cups-client cups-bsd printer-driver-cups-pdf
         clang-14 libclang-rt-14-dev clang-format-14
         libbenchmark-dev time appstream
-        desktop-file-utils dpkg-dev file
+        desktop-file-utils dpkg-dev file lintian devscripts
     )
 fi
 

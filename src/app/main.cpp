@@ -1,3 +1,7 @@
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include <QApplication>
 #include <QLocale>
 
@@ -8,9 +12,59 @@
 #include "ui/program_state.h"
 #include "ui/qt_platform_services.h"
 
+namespace {
+
+// The text of --help; the manual page is made from it too.
+const char* const usage =
+    "Usage: hakomiru [--help] [--version]\n"
+    "\n"
+    "Turns three pictures into a printable paper-craft sheet (ハコミル).\n"
+    "\n"
+    "Fill the slots 絵A, 絵B and 絵C from picture files (BMP, JPEG, GIF) or from the\n"
+    "clipboard, press 変換, and the pictures are cut into 24 quarters and laid out as a\n"
+    "net shaped like a hash sign (#), framed by cut and fold lines with glue tabs. The\n"
+    "sheet is shown, saved as a BMP file, or printed on A4, B5, B4 or A3 paper.\n"
+    "\n"
+    "Options:\n"
+    "  --help          show this text and exit\n"
+    "  --version       show the version and exit\n"
+    "\n"
+    "Any other argument is ignored. The program needs a graphical desktop (X11 or\n"
+    "Wayland). The same sheet can be made without a window by hakomiru-sheet(1).\n";
+
+bool hasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
-    // The program takes no arguments; whatever is given is ignored.
+    // The program takes no arguments but these two, answered before any window or platform is
+    // touched; whatever else is given is ignored.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("hakomiru %s\n", HAKOMIRU_VERSION);
+            return 0;
+        }
+    }
+    if (!hasDisplay()) {
+        std::fputs("hakomiru: no display was found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                   "start it from a desktop session\n",
+                   stderr);
+        return 1;
+    }
+
     QApplication app(argc, argv);
     hakomiru::keepNoSettings();
     QApplication::setApplicationName(QStringLiteral("hakomiru"));
@@ -18,7 +72,7 @@ int main(int argc, char* argv[])
     // title is its caption exactly.
     QApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
     // The desktop entry the window belongs to, so a desktop shows the entry's name and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("hakomiru"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.hakomiru.hakomiru"));
     QApplication::setWindowIcon(hakomiru::programIcon());
     // The file, print and message dialogs in the user's language, before any window is made.
     hakomiru::installQtTranslation(QLocale::system());

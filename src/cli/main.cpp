@@ -22,7 +22,7 @@ constexpr int exitUsage = 2;
 void print(std::FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fprintf(stream, "%s", bytes.constData());
     std::fflush(stream);
 }
 

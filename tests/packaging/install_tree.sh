@@ -3,11 +3,15 @@
 #   install_tree.sh <build folder> <version>
 # The desktop entry and the metainfo must pass desktop-file-validate and appstreamcli; what they
 # name (the program, the icon, the binaries the metainfo provides, the launchable) must be
-# installed. The package part is skipped where dpkg-deb or dpkg-shlibdeps is missing.
+# installed. Both programs answer --help and --version without a display. The package must pass
+# lintian --pedantic without an error or a warning, and its programs hardening-check (both only
+# for builds without the sanitizers). The package part is skipped where dpkg-deb or
+# dpkg-shlibdeps is missing.
 set -euo pipefail
 
 build="$1"
 version="$2"
+sanitized=$(sed -n 's/^HAKOMIRU_SANITIZE:BOOL=//p' "$build/CMakeCache.txt")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 faults=0
@@ -24,13 +28,16 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log"; echo "FAIL: cmake --install failed"; exit 1; }
 
-desktop=share/applications/hakomiru.desktop
-metainfo=share/metainfo/io.github.hakomiru.Hakomiru.metainfo.xml
+desktop=share/applications/io.github.hakomiru.hakomiru.desktop
+metainfo=share/metainfo/io.github.hakomiru.hakomiru.metainfo.xml
+documents=(share/doc/hakomiru/copyright share/doc/hakomiru/changelog.gz
+    share/doc/hakomiru/changelog.Debian.gz share/man/man1/hakomiru.1.gz
+    share/man/man1/hakomiru-sheet.1.gz)
 icons=()
 for side in 16 24 32 48 64 128 256; do
     icons+=("share/icons/hicolor/${side}x${side}/apps/hakomiru.png")
 done
-expected=(bin/hakomiru bin/hakomiru-sheet "$desktop" "$metainfo" "${icons[@]}")
+expected=(bin/hakomiru bin/hakomiru-sheet "$desktop" "$metainfo" "${icons[@]}" "${documents[@]}")
 
 # Exactly these files, nothing more (no tools or tests of the build).
 (cd "$prefix" && find . -type f -printf '%P\n' | sort) >"$work/installed"
@@ -42,6 +49,23 @@ fi
 for program in bin/hakomiru bin/hakomiru-sheet; do
     [ ! -e "$prefix/$program" ] || [ -x "$prefix/$program" ] || fault "$program is not executable"
 done
+
+# --help and --version answer without a display, before any window; without a display and
+# without those, the program says so and ends with 1 rather than aborting.
+for program in hakomiru hakomiru-sheet; do
+    help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --help) ||
+        fault "$program --help failed"
+    grep -q "^Usage: $program" <<<"$help" || fault "$program --help does not begin with its usage"
+    said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version) ||
+        fault "$program --version failed"
+    [ "$said" = "$program $version" ] || fault "$program --version says '$said'"
+    zcat "$prefix/share/man/man1/$program.1.gz" | grep -qF -- '\-\-version' ||
+        fault "the manual page of $program lacks its options"
+done
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/hakomiru" 2>"$work/nodisplay" || status=$?
+[ "$status" -eq 1 ] && grep -q "display" "$work/nodisplay" ||
+    fault "without a display the program ended with $status: $(cat "$work/nodisplay")"
 
 # Each icon is a PNG of its own size.
 for icon in "${icons[@]}"; do
@@ -90,9 +114,26 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
         for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
             grep -qF "$needed" <<<"$depends" || fault "the package does not depend on $needed"
         done
+        [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fault "the package does not recommend qt6-wayland"
         dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sed 's:^\./usr/::' | sort >"$work/packed"
         diff -u "$work/expected" "$work/packed" >"$work/packed.diff" ||
             { fault "the package holds other files than the install:"; cat "$work/packed.diff" >&2; }
+        if [ "$sanitized" = ON ]; then
+            echo "a sanitizer build: lintian and hardening-check are left to the other builds"
+        else
+            command -v lintian >/dev/null && command -v hardening-check >/dev/null ||
+                fault "lintian and hardening-check are needed (lintian, devscripts)"
+            lintian --pedantic --fail-on error,warning "$deb" ||
+                fault "lintian finds errors or warnings in the package"
+            mkdir -p "$work/unpacked"
+            dpkg-deb -x "$deb" "$work/unpacked"
+            # Control-flow protection cannot be marked on a program linked on Debian 12: its C
+            # start files (crt1.o) carry no IBT/SHSTK property, so no linked program can.
+            for program in hakomiru hakomiru-sheet; do
+                hardening-check --nocfprotection "$work/unpacked/usr/bin/$program" ||
+                    fault "$program is not built with every hardening flag"
+            done
+        fi
     else
         fault "cpack made no $(basename "$deb"):"
         ls "$work/package" >&2 || true
