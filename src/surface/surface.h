@@ -9,6 +9,11 @@ namespace hakomiru {
 // and 15 (white). Numbers outside 0..15 are taken modulo 16.
 [[nodiscard]] QRgb QBColor(int number);
 
+// The program's reduction of a picture: `picture` (in a 32-bit format) averaged down to `size`,
+// each pixel of the result the mean of the picture pixels it covers, so that a large picture does
+// not sparkle. PaintPicture reduces with it, and so does the picture intake.
+[[nodiscard]] QImage averagedReduction(const QImage& picture, QSize size);
+
 // The background colour every picture box of the program starts with: the system's window
 // background. The core cannot ask the desktop for it, so windows pass it in; this is the value
 // used where no window is involved (the exporter, tests).
