@@ -125,9 +125,11 @@ private slots:
              {"empty.jpg", "text.bmp", "bmp-negative-width.bmp", "bmp-zero-size.bmp",
               "bmp-100000x100000.bmp", "gif-screen-65535.gif", "jpeg-60000x60000.jpg",
               "truncated-plain-10.jpg", "truncated-gif-plain-10.gif", "truncated-bmp-8bit-10.bmp",
-              "fuzz-png-huge-text-chunk.png", "no-such-file.jpg"})
+              "fuzz-png-huge-text-chunk.png", "jpeg-progressive-49157x27397.jpg",
+              "no-such-file.jpg"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
+    // From the file, and as bytes (pasted or dropped), whole as they come.
     void unreadableOnesFailWithAReason()
     {
         QFETCH(QString, name);
@@ -138,6 +140,11 @@ private slots:
         QVERIFY(!load.error.isEmpty());
         QCOMPARE(paintedPixels(source), 0); // cleared, nothing shown
         QCOMPARE(paintedPixels(preview), 0);
+        QFile file(picturePath(name));
+        const PictureLoad pasted =
+            loadPictureData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        QVERIFY(!pasted.picture.has_value());
+        QVERIFY(!pasted.error.isEmpty());
     }
 
     // Cut short anywhere, a picture either reads (partly) or fails; it never takes the program
