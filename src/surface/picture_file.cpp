@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include "surface/bmp_reader.h"
 #include "surface/picture_headers.h"
 #include "surface/surface.h"
 
@@ -44,6 +45,7 @@ struct Headers
 {
     qint64 fileBytes = 0;
     PngChunks png;
+    BmpLayout bmp;
     std::optional<JpegFrame> jpeg;
 };
 
@@ -133,8 +135,9 @@ PictureLoad finish(Decoded decoded)
 }
 
 // Decodes through Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer
-// counted from the frame in `headers`. Other formats are decoded whole. The device must be at its
-// start and untouched by the header reads since.
+// counted from the frame in `headers`. Other formats are decoded whole. A BMP's size comes from
+// `headers` when the reader cannot tell it before decoding. The device must be at its start and
+// untouched by the header reads since.
 Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes,
                      const DecodeSizeFor& decodeSizeFor)
 {
@@ -146,7 +149,7 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
 
     Decoded decoded;
     const bool isJpeg = reader.format() == "jpeg";
-    const QSize stored = reader.size();
+    const QSize stored = reader.size().isValid() ? reader.size() : headers.bmp.size;
     const std::optional<JpegFrame>& jpeg = headers.jpeg;
     if (stored.isValid() && !stored.isEmpty()) {
         const bool turned =
@@ -186,6 +189,23 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
     return decoded;
 }
 
+// A BMP that Qt's reader gets wrong, read by the program's own reader.
+Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                     const DecodeSizeFor& decodeSizeFor)
+{
+    const BmpLayout& layout = headers.bmp;
+    Decoded decoded;
+    decoded.natural = layout.size;
+    decoded.wanted = wantedSize(layout.size, decodeSizeFor);
+    const bool alpha = layout.masks[3] != 0;
+    const qint64 cost = heldBytes + pixels(layout.size) * 4 + pixels(decoded.wanted) * 4 +
+                        (alpha && !decoded.wanted.isValid() ? pixels(layout.size) * 4 : 0);
+    if (const std::optional<QString> why = refusal(layout.size, cost, headers))
+        return failed(*why);
+    decoded.image = readBmp(device, layout);
+    return decoded;
+}
+
 PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
 {
     // The program's own header reads come first: Qt's reader must find the device untouched.
@@ -194,6 +214,11 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes)
         return {std::nullopt, damaged};
+    headers.bmp = readBmpLayout(device);
+    if (headers.bmp.route == BmpRoute::Damaged)
+        return {std::nullopt, damaged};
+    if (headers.bmp.route == BmpRoute::Own)
+        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor));
     headers.jpeg = readJpegFrame(device);
     if (!device.seek(0))
         return {std::nullopt, QStringLiteral("the file could not be read")};

@@ -1,17 +1,90 @@
 #!/usr/bin/env python3
-# Makes pictures of tests/data/pictures: python3 tests/data/make_pictures.py
-# The JPEG whose header claims a picture its bytes cannot hold needs ImageMagick's convert.
+# Makes the pictures of tests/data/pictures that Qt's reader once got wrong, and the JPEG whose
+# header claims a picture its bytes cannot hold: python3 tests/data/make_pictures.py
+# Every picture but the JPEG is 40 x 30 in four quadrants (top-left, top-right, bottom-left,
+# bottom-right) with a 3 x 3 black marker in the top-left corner, as tests/test_pictures.h draws
+# them, so a shift, a wrap or a mirror shows. The JPEG needs ImageMagick's convert.
 import os
 import struct
 import subprocess
 import tempfile
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
+W, H = 40, 30
+
+
+def quadrants(tl, tr, bl, br, marker):
+    """Rows of colour values, top row first."""
+    rows = []
+    for y in range(H):
+        row = []
+        for x in range(W):
+            if x < 3 and y < 3:
+                row.append(marker)
+            elif y < H // 2:
+                row.append(tl if x < W // 2 else tr)
+            else:
+                row.append(bl if x < W // 2 else br)
+        rows.append(row)
+    return rows
 
 
 def save(name, data):
     with open(os.path.join(HERE, name), "wb") as f:
         f.write(data)
+
+
+def bmp(header, palette, rows, pack):
+    """A bottom-up BMP: file header, `header` (its own size first), palette bytes, pixel rows
+    padded to 4 bytes, each packed by `pack`."""
+    pixels = b""
+    for row in reversed(rows):
+        line = pack(row)
+        pixels += line + b"\0" * (-len(line) % 4)
+    offset = 14 + len(header) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + palette + pixels
+
+
+def info(size, bits, compression, masks=b""):
+    """A Windows info header of `size` bytes (40, 52, 56, 108 or 124), the masks inside it."""
+    head = struct.pack("<IiiHHIIiiII", size, W, H, 1, bits, compression, 0, 2835, 2835, 0, 0)
+    if size >= 108:
+        masks = masks.ljust(16, b"\0") + b"BGRs"  # colour space: sRGB
+    return (head + masks)[:size].ljust(size, b"\0")
+
+
+def field(value, mask):
+    """A 0..255 value placed in a bit field of the 32-bit `mask`, scaled to its width."""
+    shift = (mask & -mask).bit_length() - 1
+    top = mask >> shift
+    return (value * top + 127) // 255 << shift
+
+
+def bitfield_bmp(name, size, bits, r, g, b, a=0):
+    masks = struct.pack("<IIII", r, g, b, a)
+    inside = size >= 52
+    header = info(size, bits, 6 if a and size == 40 else 3, masks if inside else b"")
+    extra = b"" if inside else masks[: 16 if a else 12]
+    transparent = (0, 0, 0, 0)
+    rows = quadrants((255, 0, 0, 255), (0, 255, 0, 255), transparent if a else (0, 0, 255, 255),
+                     (255, 255, 255, 255), (0, 0, 0, 255))
+
+    def pack(row):
+        out = b""
+        for c in row:
+            v = field(c[0], r) | field(c[1], g) | field(c[2], b) | (field(c[3], a) if a else 0)
+            out += struct.pack("<I" if bits == 32 else "<H", v)
+        return out
+
+    save(name, bmp(header, extra, rows, pack))
+
+
+def palette_bmp(name, header, entry, count):
+    """An 8-bit BMP with a palette of `count` entries of `entry` bytes (3 in OS/2 1.x, 4 else)."""
+    colours = [(0, 0, 0), (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)][:count]
+    palette = b"".join(bytes((c[2], c[1], c[0], 0)[:entry]) for c in colours)
+    rows = quadrants(1, 2, 3, 4, 0)
+    save(name, bmp(header, palette, rows, bytes))
 
 
 def jpeg_claiming(name, width, height):
@@ -27,4 +100,11 @@ def jpeg_claiming(name, width, height):
 
 
 if __name__ == "__main__":
+    bitfield_bmp("bmp-32bit-1010102.bmp", 124, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000)
+    bitfield_bmp("bmp-32bit-111110.bmp", 40, 32, 0xFFE00000, 0x001FFC00, 0x000003FF)
+    bitfield_bmp("bmp-16bit-3103.bmp", 40, 16, 0xE000, 0x1FF8, 0x0007)
+    bitfield_bmp("bmp-header52.bmp", 52, 32, 0x00FF0000, 0x0000FF00, 0x000000FF)
+    bitfield_bmp("bmp-header56.bmp", 56, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
+    palette_bmp("bmp-os2-short-palette.bmp", struct.pack("<IHHHH", 12, W, H, 1, 8), 3, 5)
+    palette_bmp("bmp-os2v2-header16.bmp", struct.pack("<IiiHH", 16, W, H, 1, 8), 4, 5)
     jpeg_claiming("jpeg-progressive-49157x27397.jpg", 49157, 27397)
