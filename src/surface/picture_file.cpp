@@ -206,6 +206,44 @@ Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes
     return decoded;
 }
 
+// A 16-bit RGB PNG with a transparent colour. Qt's reader reads such a picture right when the
+// colour's chunk is left out, in 16 bits a channel; the program then makes every pixel of exactly
+// that colour transparent.
+Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                       const DecodeSizeFor& decodeSizeFor)
+{
+    const PngChunks& png = headers.png;
+    const qint64 fileBytes = headers.fileBytes;
+    const QSize wanted = wantedSize(png.size, decodeSizeFor);
+    const qint64 cost = heldBytes + fileBytes + pixels(png.size) * (8 + 4) + pixels(wanted) * 4 +
+                        (wanted.isValid() ? 0 : pixels(png.size) * 4);
+    if (const std::optional<QString> why = refusal(png.size, cost, headers))
+        return failed(*why);
+    QByteArray bytes = bytesAt(device, 0, fileBytes);
+    if (bytes.size() != fileBytes)
+        return failed(QStringLiteral("the file could not be read"));
+    for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
+        bytes.remove(chunk->first, chunk->second);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Headers withoutKey = headers;
+    withoutKey.fileBytes = bytes.size();
+    Decoded decoded = decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor);
+    if (decoded.image.isNull())
+        return decoded;
+    if (decoded.image.depth() != 64)
+        return failed(damaged); // the colour cannot be matched exactly
+    decoded.image.convertTo(QImage::Format_RGBA64);
+    const std::array<quint16, 3> key = *png.colourKey16;
+    for (int y = 0; y < decoded.image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgba64*>(decoded.image.scanLine(y));
+        for (int x = 0; x < decoded.image.width(); ++x)
+            if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
+                row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
+    }
+    return decoded;
+}
+
 PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
 {
     // The program's own header reads come first: Qt's reader must find the device untouched.
@@ -214,6 +252,8 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes)
         return {std::nullopt, damaged};
+    if (headers.png.colourKey16)
+        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor));
     headers.bmp = readBmpLayout(device);
     if (headers.bmp.route == BmpRoute::Damaged)
         return {std::nullopt, damaged};

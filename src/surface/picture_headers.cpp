@@ -136,6 +136,7 @@ PngChunks walkPngChunks(QIODevice& device)
         return found;
     found.isPng = true;
     const qint64 size = device.size();
+    bool rgb16 = false;
     bool imageData = false;
     qint64 at = 8;
     while (at + 8 <= size) {
@@ -167,6 +168,12 @@ PngChunks walkPngChunks(QIODevice& device)
             if (colourType < 7 && channels[colourType] > 0)
                 found.rawBytes =
                     qint64(height) * (1 + (qint64(width) * channels[colourType] * depth + 7) / 8);
+            rgb16 = depth == 16 && colourType == 2;
+        } else if (type == "tRNS" && rgb16 && !imageData && length == 6) {
+            const QByteArray key = bytesAt(device, at + 8, 6);
+            if (key.size() == 6 && !found.colourKey16)
+                found.colourKey16 = {big16(key, 0), big16(key, 2), big16(key, 4)};
+            found.keyChunks.append({at, 12 + qint64(length)});
         }
         at += 12 + qint64(length);
     }

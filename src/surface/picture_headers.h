@@ -2,8 +2,10 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include <QByteArray>
+#include <QList>
 #include <QSize>
 #include <QtGlobal>
 
@@ -49,6 +51,11 @@ struct PngChunks
     // A chunk other than image data claims more bytes than the file still holds. The PNG reader
     // would set that much memory aside (up to 2 GB, for a file of a few hundred bytes).
     bool claimsMissingBytes = false;
+    // A 16-bit RGB picture with a transparent colour (tRNS): Qt's reader packs its rows wrongly.
+    // The colour (the first chunk's: a repeated one is ignored) and where each such chunk lies
+    // (its offset, and its whole length with header and checksum).
+    std::optional<std::array<quint16, 3>> colourKey16;
+    QList<std::pair<qint64, qint64>> keyChunks;
 };
 
 [[nodiscard]] PngChunks walkPngChunks(QIODevice& device);

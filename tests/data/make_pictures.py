@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# Makes the pictures of tests/data/pictures that Qt's reader once got wrong, and the JPEG whose
+# Makes the pictures of tests/data/pictures that Qt's readers once got wrong, and the JPEG whose
 # header claims a picture its bytes cannot hold: python3 tests/data/make_pictures.py
 # Every picture but the JPEG is 40 x 30 in four quadrants (top-left, top-right, bottom-left,
 # bottom-right) with a 3 x 3 black marker in the top-left corner, as tests/test_pictures.h draws
@@ -8,6 +8,7 @@ import os
 import struct
 import subprocess
 import tempfile
+import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
 W, H = 40, 30
@@ -87,6 +88,25 @@ def palette_bmp(name, header, entry, count):
     save(name, bmp(header, palette, rows, bytes))
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png_rgb16_trns(name):
+    """16-bit RGB with a tRNS key: the top-left quadrant is the key (transparent); the bottom-left
+    differs from the key only in the low byte of red, so it stays opaque."""
+    key = (0x8080, 0x4040, 0x2020)
+    rows = quadrants(key, (0, 0xFFFF, 0), (0x8081, 0x4040, 0x2020), (0xFFFF, 0xFFFF, 0xFFFF),
+                     (0, 0, 0))
+    raw = b"".join(b"\0" + b"".join(struct.pack(">HHH", *c) for c in row) for row in rows)
+    data = b"\x89PNG\r\n\x1a\n"
+    data += png_chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 16, 2, 0, 0, 0))
+    data += png_chunk(b"tRNS", struct.pack(">HHH", *key))
+    data += png_chunk(b"IDAT", zlib.compress(raw, 9))
+    data += png_chunk(b"IEND", b"")
+    save(name, data)
+
+
 def jpeg_claiming(name, width, height):
     """A small progressive JPEG whose frame header claims width x height."""
     with tempfile.TemporaryDirectory() as tmp:
@@ -107,4 +127,5 @@ if __name__ == "__main__":
     bitfield_bmp("bmp-header56.bmp", 56, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
     palette_bmp("bmp-os2-short-palette.bmp", struct.pack("<IHHHH", 12, W, H, 1, 8), 3, 5)
     palette_bmp("bmp-os2v2-header16.bmp", struct.pack("<IiiHH", 16, W, H, 1, 8), 4, 5)
+    png_rgb16_trns("png-rgb16-trns.png")
     jpeg_claiming("jpeg-progressive-49157x27397.jpg", 49157, 27397)

@@ -83,6 +83,10 @@ private slots:
         QTest::newRow("os/2 short palette")
             << "bmp-os2-short-palette.bmp" << QSize(40, 30) << plain;
         QTest::newRow("os/2 header 16") << "bmp-os2v2-header16.bmp" << QSize(40, 30) << plain;
+        // 16-bit RGB with a transparent colour: the bottom left differs from it in the low byte.
+        QTest::newRow("png 16-bit rgb, transparent colour")
+            << "png-rgb16-trns.png" << QSize(40, 30)
+            << QList<QRgb>{clear, green, qRgb(128, 64, 32), white, black};
     }
     void readableOnesArePlaced()
     {
