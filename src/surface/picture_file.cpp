@@ -260,6 +260,10 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     if (headers.bmp.route == BmpRoute::Own)
         return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor));
     headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg && headers.jpeg->crowded)
+        return {std::nullopt, QStringLiteral("the picture data is damaged: more than %1 segments "
+                                             "before its picture")
+                                  .arg(crowdedJpeg)};
     if (!device.seek(0))
         return {std::nullopt, QStringLiteral("the file could not be read")};
     return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor));

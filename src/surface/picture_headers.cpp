@@ -79,7 +79,13 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& device)
     bool progressive = false;
     qint64 at = 2;
     quint8 marker = 0;
-    while ((at = nextMarker(device, at, marker)) >= 0) {
+    int walked = 0;
+    for (; (at = nextMarker(device, at, marker)) >= 0; ++walked) {
+        if (walked == crowdedJpeg) {
+            JpegFrame crowded = frame.value_or(JpegFrame{});
+            crowded.crowded = true;
+            return crowded;
+        }
         if (marker == 0xd8 || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7))
             continue; // markers without a segment
         if (marker == 0xd9)

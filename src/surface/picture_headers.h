@@ -29,11 +29,16 @@ struct JpegFrame
     // needed by progressive files and by files whose first scan lacks a component, 0 otherwise.
     // It does not shrink when the picture is decoded reduced.
     qint64 coefficientBytes = 0;
+    // More than crowdedJpeg segments lie before the first scan: the JPEG library keeps many kinds
+    // in a list it walks to its end for each new one, and takes minutes over a file of a few MB.
+    // Real files have a few dozen (an ICC profile split over many chunks adds a few hundred).
+    bool crowded = false;
 };
+inline constexpr int crowdedJpeg = 1024;
 
 // The frame of the JPEG in `device` (from its first frame header and first scan header), or
 // nothing when it is no JPEG or its headers are damaged. When no scan header follows, the
-// coefficient buffer is assumed, as the larger cost.
+// coefficient buffer is assumed, as the larger cost. The walk stops at a crowded file.
 [[nodiscard]] std::optional<JpegFrame> readJpegFrame(QIODevice& device);
 
 // The side of the picture the JPEG reader produces when asked for `scaledSize` (Qt asks the JPEG

@@ -107,16 +107,26 @@ def png_rgb16_trns(name):
     save(name, data)
 
 
-def jpeg_claiming(name, width, height):
-    """A small progressive JPEG whose frame header claims width x height."""
+def small_jpeg(*options):
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "small.jpg")
-        subprocess.run(["convert", "-size", "32x24", "gradient:red-blue", "-interlace", "JPEG",
-                        "-quality", "50", "-strip", path], check=True)
-        data = bytearray(open(path, "rb").read())
+        subprocess.run(["convert", "-size", "32x24", "gradient:red-blue", *options, "-quality", "50",
+                        "-strip", path], check=True)
+        return bytearray(open(path, "rb").read())
+
+
+def jpeg_claiming(name, width, height):
+    """A small progressive JPEG whose frame header claims width x height."""
+    data = small_jpeg("-interlace", "JPEG")
     at = data.index(b"\xff\xc2")  # progressive frame header: length, precision, height, width
     struct.pack_into(">HH", data, at + 5, height, width)
     save(name, bytes(data))
+
+
+def jpeg_crowded(name, comments):
+    """A small JPEG with `comments` empty comment segments before its picture."""
+    data = small_jpeg()
+    save(name, bytes(data[:2] + b"\xff\xfe\x00\x02" * comments + data[2:]))
 
 
 if __name__ == "__main__":
@@ -129,3 +139,4 @@ if __name__ == "__main__":
     palette_bmp("bmp-os2v2-header16.bmp", struct.pack("<IiiHH", 16, W, H, 1, 8), 4, 5)
     png_rgb16_trns("png-rgb16-trns.png")
     jpeg_claiming("jpeg-progressive-49157x27397.jpg", 49157, 27397)
+    jpeg_crowded("jpeg-1100-comments.jpg", 1100)
