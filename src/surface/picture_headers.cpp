@@ -19,6 +19,31 @@ QByteArray bytesAt(QIODevice& device, qint64 at, qint64 length)
 
 namespace {
 
+// Reads a device through a window of 64 KB, so that a walk over many small chunks or segments
+// does not go back to the device for each.
+class Window
+{
+public:
+    explicit Window(QIODevice& device) : m_device(device) {}
+    // The bytes from `at`, at most `length` of them (fewer where the device ends).
+    [[nodiscard]] QByteArray bytes(qint64 at, qint64 length)
+    {
+        constexpr qint64 span = 64 * 1024;
+        if (at < m_from || at + length > m_from + m_bytes.size()) {
+            if (length > span)
+                return bytesAt(m_device, at, length);
+            m_from = at;
+            m_bytes = bytesAt(m_device, at, span);
+        }
+        return m_bytes.mid(at - m_from, length);
+    }
+
+private:
+    QIODevice& m_device;
+    qint64 m_from = 0;
+    QByteArray m_bytes;
+};
+
 quint16 big16(const QByteArray& bytes, qsizetype at)
 {
     return qFromBigEndian<quint16>(bytes.constData() + at);
@@ -26,11 +51,11 @@ quint16 big16(const QByteArray& bytes, qsizetype at)
 
 // The position just past the next marker at or after `from`, and the marker; -1 when none is
 // left. Bytes that are no marker are skipped, as the JPEG library skips them.
-qint64 nextMarker(QIODevice& device, qint64 from, quint8& marker)
+qint64 nextMarker(Window& device, qint64 from, quint8& marker)
 {
     constexpr qint64 chunk = 4096;
     for (;;) {
-        const QByteArray bytes = bytesAt(device, from, chunk);
+        const QByteArray bytes = device.bytes(from, chunk);
         if (bytes.size() < 2)
             return -1;
         for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
@@ -70,9 +95,10 @@ qint64 coefficientBytes(QSize size, const std::vector<Component>& components)
 
 } // namespace
 
-std::optional<JpegFrame> readJpegFrame(QIODevice& device)
+std::optional<JpegFrame> readJpegFrame(QIODevice& file)
 {
-    if (bytesAt(device, 0, 2) != QByteArray("\xff\xd8", 2))
+    Window device(file);
+    if (device.bytes(0, 2) != QByteArray("\xff\xd8", 2))
         return std::nullopt;
     std::optional<JpegFrame> frame;
     std::vector<Component> components;
@@ -90,10 +116,10 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& device)
             continue; // markers without a segment
         if (marker == 0xd9)
             break;
-        const QByteArray length = bytesAt(device, at, 2);
+        const QByteArray length = device.bytes(at, 2);
         if (length.size() < 2 || big16(length, 0) < 2)
             return std::nullopt;
-        const QByteArray segment = bytesAt(device, at + 2, big16(length, 0) - 2);
+        const QByteArray segment = device.bytes(at + 2, big16(length, 0) - 2);
         const bool frameHeader =
             marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
         if (frameHeader && !frame) {
@@ -135,18 +161,19 @@ QSize jpegScaledDecodeSize(QSize stored, QSize scaledSize)
     return QSize(int((stored.width() * eighths + 7) / 8), int((stored.height() * eighths + 7) / 8));
 }
 
-PngChunks walkPngChunks(QIODevice& device)
+PngChunks walkPngChunks(QIODevice& file)
 {
     PngChunks found;
-    if (bytesAt(device, 0, 8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
+    Window device(file);
+    if (device.bytes(0, 8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
         return found;
     found.isPng = true;
-    const qint64 size = device.size();
+    const qint64 size = file.size();
     bool rgb16 = false;
     bool imageData = false;
     qint64 at = 8;
     while (at + 8 <= size) {
-        const QByteArray header = bytesAt(device, at, 8);
+        const QByteArray header = device.bytes(at, 8);
         if (header.size() < 8)
             break;
         const quint32 length = qFromBigEndian<quint32>(header.constData());
@@ -160,7 +187,7 @@ PngChunks walkPngChunks(QIODevice& device)
             break;
         }
         if (type == "IHDR" && length >= 10) {
-            const QByteArray fields = bytesAt(device, at + 8, 10);
+            const QByteArray fields = device.bytes(at + 8, 10);
             if (fields.size() < 10)
                 break;
             const quint32 width = qFromBigEndian<quint32>(fields.constData());
@@ -176,7 +203,7 @@ PngChunks walkPngChunks(QIODevice& device)
                     qint64(height) * (1 + (qint64(width) * channels[colourType] * depth + 7) / 8);
             rgb16 = depth == 16 && colourType == 2;
         } else if (type == "tRNS" && rgb16 && !imageData && length == 6) {
-            const QByteArray key = bytesAt(device, at + 8, 6);
+            const QByteArray key = device.bytes(at + 8, 6);
             if (key.size() == 6 && !found.colourKey16)
                 found.colourKey16 = {big16(key, 0), big16(key, 2), big16(key, 4)};
             found.keyChunks.append({at, 12 + qint64(length)});
