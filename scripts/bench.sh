@@ -2,7 +2,9 @@
 # Builds the release configuration and measures: scripts/bench.sh
 # 1. the benchmarks (conversion, opening photos, saving, printing a page), with the ratios to
 #    their yardsticks measured in the same run;
-# 2. the peak resident memory of the exporter opening one 48-megapixel JPEG into a slot.
+# 2. the peak resident memory of the exporter opening one 48-megapixel JPEG into a slot, a
+#    progressive one, an A4 page scanned at 600 dpi as a BMP, and the time and memory it takes to
+#    refuse a JPEG whose header claims far more than its bytes hold.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -24,3 +26,25 @@ peak_mb=$((peak_kib / 1024))
 verdict=$([ "$peak_mb" -lt 150 ] && echo met || echo MISSED)
 printf '%-52s %6d MB  (target under 150 MB: %s)\n' \
     "peak memory, exporter with one 48 MP JPEG" "$peak_mb" "$verdict"
+
+# peak LABEL TARGET_MB FILE: the exporter's peak memory with FILE as 絵A, against a target.
+peak() {
+    /usr/bin/time -v build/bench/src/cli/hakomiru-sheet -a "$3" -o "$work/sheet.bmp" \
+        2> "$work/time.txt" || true
+    local kib seconds mb
+    kib=$(grep 'Maximum resident set size' "$work/time.txt" | awk '{print $NF}')
+    seconds=$(grep 'Elapsed (wall clock)' "$work/time.txt" | awk '{print $NF}')
+    mb=$((kib / 1024))
+    printf '%-52s %6d MB in %ss  (target under %d MB: %s)\n' "$1" "$mb" "$seconds" "$2" \
+        "$([ "$mb" -lt "$2" ] && echo met || echo MISSED)"
+}
+convert -size 8000x6000 gradient:'#d07040-#3060a0' -attenuate 0.4 +noise Gaussian \
+    -interlace JPEG -sampling-factor 2x2 -quality 90 "$work/progressive.jpg"
+peak "peak memory, 48 MP progressive JPEG" 512 "$work/progressive.jpg"
+rm "$work/progressive.jpg"
+convert -size 4960x7016 gradient:'#d07040-#3060a0' -attenuate 0.3 +noise Gaussian \
+    -type TrueColor BMP3:"$work/scan.bmp"
+peak "peak memory, A4 scanned at 600 dpi (24-bit BMP)" 512 "$work/scan.bmp"
+# Refused, within a second (the time is printed beside the memory).
+peak "refusing a JPEG claiming 49157 x 27397 in 560 bytes" 100 \
+    tests/data/pictures/jpeg-progressive-49157x27397.jpg

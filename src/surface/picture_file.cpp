@@ -1,17 +1,21 @@
 #include "surface/picture_file.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QtEndian>
+
+#include "surface/bmp_reader.h"
+#include "surface/picture_headers.h"
+#include "surface/surface.h"
 
 namespace hakomiru {
 
 namespace {
+
+constexpr qint64 megabyte = qint64(1) << 20;
 
 const QString damaged = QStringLiteral("the picture data is damaged or too large");
 
@@ -31,87 +35,258 @@ QString readerError(const QImageReader& reader)
     }
 }
 
-// True for a PNG with a chunk other than image data that claims more bytes than the file still
-// holds. The PNG reader sets that much memory aside (up to 2 GB, for a file of a few hundred
-// bytes) before it finds the data missing, so such a file is refused unread. Image data that is
-// cut short is read as far as it goes, as with any damaged picture.
-bool pngClaimsMissingBytes(QIODevice& device)
+qint64 pixels(QSize size)
 {
-    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
-    if (!device.seek(0) || device.read(8) != signature)
-        return false;
-    const qint64 size = device.size();
-    qint64 at = 8;
-    while (at + 8 <= size) {
-        if (!device.seek(at))
-            return false;
-        const QByteArray header = device.read(8);
-        if (header.size() < 8)
-            return false;
-        const quint32 length = qFromBigEndian<quint32>(header.constData());
-        const QByteArray type = header.mid(4, 4);
-        if (type == "IEND")
-            return false;
-        if (qint64(length) > size - (at + 8))
-            return type != "IDAT";
-        at += 12 + qint64(length);
-    }
-    return false;
+    return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
-PictureLoad readPicture(QImageReader& reader, const DecodeSizeFor& decodeSizeFor)
+// What the program read from a picture's header before decoding it.
+struct Headers
 {
+    qint64 fileBytes = 0;
+    PngChunks png;
+    BmpLayout bmp;
+    std::optional<JpegFrame> jpeg;
+};
+
+// Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
+// decoded, or nothing. See pictureFreeCost and pictureMemoryBudget.
+std::optional<QString> refusal(QSize size, qint64 cost, const Headers& headers)
+{
+    constexpr qint64 tightestDeflate = 1032;
+    const qint64 bytes = headers.fileBytes;
+    const bool overclaims = headers.png.isPng ? headers.png.rawBytes > bytes * tightestDeflate
+                                              : cost > bytes * maxCostPerFileByte;
+    if (cost > pictureFreeCost && overclaims)
+        return QStringLiteral("the picture data is damaged: its header claims %1 x %2 pixels, "
+                              "far more than its %3 bytes can hold")
+            .arg(size.width())
+            .arg(size.height())
+            .arg(bytes);
+    if (cost > pictureMemoryBudget)
+        return QStringLiteral("the picture is too large: reading it would take %1 MB, more than "
+                              "the %2 MB this program allows")
+            .arg((cost + megabyte - 1) / megabyte)
+            .arg(pictureMemoryBudget / megabyte);
+    return std::nullopt;
+}
+
+// The bytes a whole decode into `format` takes (Invalid when the reader cannot tell: taken as
+// 32-bit with alpha): the decoded form, the 32-bit form made from it, and, for a picture kept whole
+// that may be transparent, the opaque form that flattening makes.
+qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
+{
+    if (format == QImage::Format_Invalid)
+        format = QImage::Format_ARGB32;
+    const QPixelFormat pixel = QImage::toPixelFormat(format);
+    const bool thirtyTwoBit = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                              format == QImage::Format_ARGB32_Premultiplied;
+    const bool mayBeTransparent = pixel.alphaUsage() == QPixelFormat::UsesAlpha ||
+                                  pixel.colorModel() == QPixelFormat::Indexed;
+    return pixels(size) * pixel.bitsPerPixel() / 8 + (thirtyTwoBit ? 0 : pixels(size) * 4) +
+           (keptWhole && mayBeTransparent ? pixels(size) * 4 : 0);
+}
+
+// A picture as decoded, before the program reduces it, or the reason there is none.
+struct Decoded
+{
+    QImage image;
+    QSize natural;
+    QSize wanted; // reduce to this; invalid to keep the picture whole
+    QString error;
+};
+
+Decoded failed(const QString& error)
+{
+    return {{}, {}, {}, error};
+}
+
+// The size to reduce a picture of `natural` to: smaller on both sides, or invalid.
+QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
+{
+    if (!decodeSizeFor || natural.isEmpty())
+        return {};
+    const QSize wanted = decodeSizeFor(natural);
+    if (wanted.isValid() && !wanted.isEmpty() && wanted.width() < natural.width() &&
+        wanted.height() < natural.height())
+        return wanted;
+    return {};
+}
+
+// The picture in 32-bit colour, reduced by the program's averaging when it is larger than wanted.
+// A JPEG comes already reduced by its reader.
+PictureLoad finish(Decoded decoded)
+{
+    if (decoded.image.isNull())
+        return {std::nullopt, decoded.error.isEmpty() ? damaged : decoded.error};
+    QImage image = std::move(decoded.image);
+    const bool alpha = image.hasAlphaChannel();
+    const QSize wanted = decoded.wanted;
+    if (wanted.isValid() && (image.width() > wanted.width() || image.height() > wanted.height())) {
+        // Converted in place where the formats allow, so a large picture is not held twice.
+        image.convertTo(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        image = averagedReduction(image, wanted);
+    } else {
+        image.convertTo(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    }
+    if (image.isNull())
+        return {std::nullopt, damaged};
+    return {Picture{image, decoded.natural}, {}};
+}
+
+// Decodes through Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer
+// counted from the frame in `headers`. Other formats are decoded whole. A BMP's size comes from
+// `headers` when the reader cannot tell it before decoding. The device must be at its start and
+// untouched by the header reads since.
+Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                     const DecodeSizeFor& decodeSizeFor)
+{
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead())
-        return {std::nullopt, readerError(reader)};
+        return failed(readerError(reader));
 
-    // Some readers cannot tell the size before decoding (a top-down BMP reports a negative
-    // height); those pictures are decoded whole and measured afterwards.
-    const QSize stored = reader.size();
-    if (stored.isValid() && !stored.isEmpty() && decodeSizeFor) {
+    Decoded decoded;
+    const bool isJpeg = reader.format() == "jpeg";
+    const QSize stored = reader.size().isValid() ? reader.size() : headers.bmp.size;
+    const std::optional<JpegFrame>& jpeg = headers.jpeg;
+    if (stored.isValid() && !stored.isEmpty()) {
         const bool turned =
             reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-        const QSize natural = turned ? stored.transposed() : stored;
-        const QSize wanted = decodeSizeFor(natural);
-        if (wanted.isValid() && !wanted.isEmpty() && wanted.width() < natural.width() &&
-            wanted.height() < natural.height())
-            reader.setScaledSize(turned ? wanted.transposed() : wanted);
-        QImage image = reader.read();
-        if (image.isNull())
-            return {std::nullopt, readerError(reader)};
-        return {Picture{image, natural}, {}};
+        decoded.natural = turned ? stored.transposed() : stored;
+        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
+        qint64 cost = heldBytes;
+        if (isJpeg && jpeg) {
+            const QSize scaled = turned ? decoded.wanted.transposed() : decoded.wanted;
+            const QSize out = scaled.isValid() ? jpegScaledDecodeSize(stored, scaled) : stored;
+            const bool transformed = reader.transformation() != QImageIOHandler::TransformationNone;
+            cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
+                    pixels(scaled) * 4 + (transformed ? pixels(out) * 4 : 0);
+            if (scaled.isValid())
+                reader.setScaledSize(scaled);
+        } else {
+            cost += wholeDecodeCost(stored, reader.imageFormat(), !decoded.wanted.isValid()) +
+                    pixels(decoded.wanted) * 4;
+        }
+        if (const std::optional<QString> why = refusal(stored, cost, headers))
+            return failed(*why);
     }
 
-    QImage image = reader.read();
-    if (image.isNull())
-        return {std::nullopt, readerError(reader)};
-    return {Picture{image, image.size()}, {}};
+    reader.setAllocationLimit(
+        int(std::max<qint64>(1, (pictureMemoryBudget - heldBytes) / megabyte)));
+    decoded.image = reader.read();
+    if (decoded.image.isNull())
+        return failed(readerError(reader));
+    if (!decoded.natural.isValid()) { // measured after decoding
+        decoded.natural = decoded.image.size();
+        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
+        const qint64 cost = heldBytes + wholeDecodeCost(decoded.natural, decoded.image.format(),
+                                                        !decoded.wanted.isValid());
+        if (cost > pictureMemoryBudget)
+            return failed(refusal(decoded.natural, cost, headers).value_or(damaged));
+    }
+    return decoded;
+}
+
+// A BMP that Qt's reader gets wrong, read by the program's own reader.
+Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                     const DecodeSizeFor& decodeSizeFor)
+{
+    const BmpLayout& layout = headers.bmp;
+    Decoded decoded;
+    decoded.natural = layout.size;
+    decoded.wanted = wantedSize(layout.size, decodeSizeFor);
+    const bool alpha = layout.masks[3] != 0;
+    const qint64 cost = heldBytes + pixels(layout.size) * 4 + pixels(decoded.wanted) * 4 +
+                        (alpha && !decoded.wanted.isValid() ? pixels(layout.size) * 4 : 0);
+    if (const std::optional<QString> why = refusal(layout.size, cost, headers))
+        return failed(*why);
+    decoded.image = readBmp(device, layout);
+    return decoded;
+}
+
+// A 16-bit RGB PNG with a transparent colour. Qt's reader reads such a picture right when the
+// colour's chunk is left out, in 16 bits a channel; the program then makes every pixel of exactly
+// that colour transparent.
+Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                       const DecodeSizeFor& decodeSizeFor)
+{
+    const PngChunks& png = headers.png;
+    const qint64 fileBytes = headers.fileBytes;
+    const QSize wanted = wantedSize(png.size, decodeSizeFor);
+    const qint64 cost = heldBytes + fileBytes + pixels(png.size) * (8 + 4) + pixels(wanted) * 4 +
+                        (wanted.isValid() ? 0 : pixels(png.size) * 4);
+    if (const std::optional<QString> why = refusal(png.size, cost, headers))
+        return failed(*why);
+    QByteArray bytes = bytesAt(device, 0, fileBytes);
+    if (bytes.size() != fileBytes)
+        return failed(QStringLiteral("the file could not be read"));
+    for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
+        bytes.remove(chunk->first, chunk->second);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Headers withoutKey = headers;
+    withoutKey.fileBytes = bytes.size();
+    Decoded decoded = decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor);
+    if (decoded.image.isNull())
+        return decoded;
+    if (decoded.image.depth() != 64)
+        return failed(damaged); // the colour cannot be matched exactly
+    decoded.image.convertTo(QImage::Format_RGBA64);
+    const std::array<quint16, 3> key = *png.colourKey16;
+    for (int y = 0; y < decoded.image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgba64*>(decoded.image.scanLine(y));
+        for (int x = 0; x < decoded.image.width(); ++x)
+            if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
+                row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
+    }
+    return decoded;
+}
+
+PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
+{
+    // The program's own header reads come first: Qt's reader must find the device untouched.
+    Headers headers;
+    headers.fileBytes = device.size();
+    headers.png = walkPngChunks(device);
+    if (headers.png.claimsMissingBytes)
+        return {std::nullopt, damaged};
+    if (headers.png.colourKey16)
+        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor));
+    headers.bmp = readBmpLayout(device);
+    if (headers.bmp.route == BmpRoute::Damaged)
+        return {std::nullopt, damaged};
+    if (headers.bmp.route == BmpRoute::Own)
+        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor));
+    headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg && headers.jpeg->crowded)
+        return {std::nullopt, QStringLiteral("the picture data is damaged: more than %1 segments "
+                                             "before its picture")
+                                  .arg(crowdedJpeg)};
+    if (!device.seek(0))
+        return {std::nullopt, QStringLiteral("the file could not be read")};
+    return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor));
 }
 
 } // namespace
 
 PictureLoad loadPictureFile(const QString& path, const DecodeSizeFor& decodeSizeFor)
 {
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && pngClaimsMissingBytes(file))
-            return {std::nullopt, damaged};
-    }
-    QImageReader reader(path);
-    return readPicture(reader, decodeSizeFor);
+    QFile file(path);
+    if (!file.exists())
+        return {std::nullopt, QStringLiteral("file not found")};
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, QStringLiteral("the file could not be read")};
+    return readPicture(file, 0, decodeSizeFor);
 }
 
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)
 {
-    QByteArray copy = data;
+    QByteArray copy = data; // shares the bytes; the buffer only reads them
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    if (pngClaimsMissingBytes(buffer))
-        return {std::nullopt, damaged};
-    buffer.seek(0);
-    QImageReader reader(&buffer);
-    return readPicture(reader, decodeSizeFor);
+    return readPicture(buffer, data.size(), decodeSizeFor);
 }
 
 QImage flattenOnto(const QImage& image, QRgb background)

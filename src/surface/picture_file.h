@@ -25,13 +25,32 @@ struct PictureLoad
     QString error;
 };
 
+// The most memory reading one picture may take, in bytes: the forms Qt's reader decodes it into
+// and the 32-bit form the program paints from, the JPEG reader's coefficient buffer, and the
+// picture's bytes when they are held in memory (a pasted or dropped picture). A picture that would
+// take more is refused as too large before it is decoded.
+inline constexpr qint64 pictureMemoryBudget = qint64(448) << 20;
+
+// Up to this cost a picture is decoded whatever its header claims. Beyond it, a picture whose
+// header claims far more than its bytes can hold is refused as damaged before it is decoded: a PNG
+// whose pixels could not be packed into its bytes even by the tightest compression (1032 to 1), any
+// other picture that would take more than `maxCostPerFileByte` bytes of memory for each byte of its
+// file. Photos, scans and drawings take from 1 to about 500 (a JPEG of one flat colour); a damaged
+// or hostile header can claim millions of times its size.
+inline constexpr qint64 pictureFreeCost = qint64(32) << 20;
+inline constexpr qint64 maxCostPerFileByte = 4096;
+
 // Given the natural size of a picture (upright, as it will be shown), the size it needs to be
 // decoded at. Returning the natural size (or an invalid size) decodes it whole.
 using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 
 // Reads a picture file: BMP, JPEG, GIF and the other formats Qt reads, recognised by content,
 // whatever the file is called. A GIF gives its first frame. A camera's orientation tag is
-// honoured, so a portrait photo stands upright. The decode size never exceeds the natural size.
+// honoured, so a portrait photo stands upright. The image comes in a 32-bit format, no larger than
+// the decode size asks: a JPEG is decoded reduced by its reader, every other format is decoded
+// whole and reduced by averagedReduction. The decode size never exceeds the natural size. Pictures
+// beyond pictureMemoryBudget, and pictures claiming more than their bytes can hold, are refused
+// unread, with a reason that says which.
 [[nodiscard]] PictureLoad loadPictureFile(const QString& path,
                                           const DecodeSizeFor& decodeSizeFor = {});
 

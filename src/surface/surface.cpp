@@ -20,6 +20,11 @@ QRgb QBColor(int number)
     return palette[static_cast<std::size_t>(((number % 16) + 16) % 16)];
 }
 
+QImage averagedReduction(const QImage& picture, QSize size)
+{
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 Surface::Surface(int width, int height, QRgb backColor)
     : m_bitmap(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32),
       m_width(m_bitmap.width()), m_height(m_bitmap.height()), m_backColor(backColor | 0xff000000u)
@@ -154,7 +159,10 @@ void Surface::paintPicture(const QImage& picture, float x1, float y1, float w1, 
 
     const int regionWidth = srcRight - srcLeft;
     const int regionHeight = srcBottom - srcTop;
-    QImage source = picture.copy(srcLeft, srcTop, regionWidth, regionHeight);
+    // A part of the picture is copied out; the whole picture is used as it is (it may be large).
+    QImage source = regionWidth == picture.width() && regionHeight == picture.height()
+                        ? picture
+                        : picture.copy(srcLeft, srcTop, regionWidth, regionHeight);
     source = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32
                                                              : QImage::Format_RGB32);
 
@@ -165,8 +173,7 @@ void Surface::paintPicture(const QImage& picture, float x1, float y1, float w1, 
     const int sampleHeight =
         h1 < regionHeight ? static_cast<int>(std::max(1.0, std::ceil(double(h1)))) : regionHeight;
     if (sampleWidth != regionWidth || sampleHeight != regionHeight)
-        source = source.scaled(sampleWidth, sampleHeight, Qt::IgnoreAspectRatio,
-                               Qt::SmoothTransformation);
+        source = averagedReduction(source, QSize(sampleWidth, sampleHeight));
 
     // Maps a destination pixel centre to a sample index along one axis.
     auto sampleIndex = [](int pixel, double start, double extent, double srcStart, double srcExtent,

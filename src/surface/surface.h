@@ -9,6 +9,11 @@ namespace hakomiru {
 // and 15 (white). Numbers outside 0..15 are taken modulo 16.
 [[nodiscard]] QRgb QBColor(int number);
 
+// The program's reduction of a picture: `picture` (in a 32-bit format) averaged down to `size`,
+// each pixel of the result the mean of the picture pixels it covers, so that a large picture does
+// not sparkle. PaintPicture reduces with it, and so does the picture intake.
+[[nodiscard]] QImage averagedReduction(const QImage& picture, QSize size);
+
 // The background colour of every picture box and of the sheet: the window (document) colour of a
 // default desktop, white. The sheet is paper, so a dark desktop theme does not darken it, and the
 // window and the exporter make the same bytes on every desktop.

@@ -345,6 +345,9 @@ private slots:
             << "\"nowhere/p.pdf\"";
         QTest::newRow("sheet onto a folder")
             << QStringList{"-a", "landscape.bmp", "-o", "folder.bmp"} << 1 << "\"folder.bmp\"";
+        QTest::newRow("picture beyond the memory budget")
+            << QStringList{"-a", "huge.bmp", "-o", "old.bmp"} << 1
+            << "\"huge.bmp\": the picture is too large";
         QTest::newRow("sheet over its picture")
             << QStringList{"-a", "old.bmp", "-o", "./old.bmp"} << 2 << "old.bmp";
     }
@@ -360,6 +363,18 @@ private slots:
         QVERIFY(savePicture(solidPicture(20, 10, qRgb(1, 2, 3)), here.filePath("old.bmp"), "bmp"));
         QVERIFY(writeFile(here.filePath("old.pdf"), "%PDF-1.4 an old page\n"));
         QVERIFY(here.mkdir("folder.bmp"));
+        // A whole 24-bit BMP of 12000 x 12000 (576 MB decoded), its rows left sparse.
+        QImage huge(1, 1, QImage::Format_RGB32);
+        QByteArray hugeHeader;
+        QBuffer headerBuffer(&hugeHeader);
+        headerBuffer.open(QIODevice::WriteOnly);
+        QVERIFY(huge.save(&headerBuffer, "bmp"));
+        qToLittleEndian<qint32>(12000, hugeHeader.data() + 18);
+        qToLittleEndian<qint32>(12000, hugeHeader.data() + 22);
+        QFile hugeFile(here.filePath("huge.bmp"));
+        QVERIFY(hugeFile.open(QIODevice::WriteOnly) && hugeFile.write(hugeHeader.left(54)) == 54 &&
+                hugeFile.resize(54 + qint64(36000) * 12000));
+        hugeFile.close();
         const QByteArray oldSheet = contents(here.filePath("old.bmp"));
         const QStringList before = here.entryList(QDir::AllEntries | QDir::Hidden);
 

@@ -6,8 +6,10 @@
 #include "intake/fit.h"
 #include "surface/picture_file.h"
 #include "surface/surface.h"
+#include "test_pictures.h"
 
 using namespace hakomiru;
+using namespace hakomiru::testing;
 
 namespace {
 
@@ -17,6 +19,9 @@ QString picturePath(const QString& name)
 }
 
 const QRgb back = qRgb(236, 233, 216);
+const QRgb clear = qRgba(0, 0, 0, 0); // a transparent quadrant: shows the box colour
+const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255),
+           white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
 
 // Places a file as the slot does: decode at the size the source box needs, flatten onto the box
 // colour, fit and paint the source box and the preview box. Returns the load's outcome.
@@ -51,22 +56,43 @@ class tst_HostilePictures : public QObject
     Q_OBJECT
 
 private slots:
+    // `shown`: for the pictures of tests/data/make_pictures.py, the colours of the four quadrants
+    // and the marker, which every pixel of the decoded picture must show exactly.
     void readableOnesArePlaced_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("natural");
+        QTest::addColumn<QList<QRgb>>("shown");
         for (const char* name :
              {"bmp-1bit.bmp", "bmp-4bit.bmp", "bmp-8bit.bmp", "bmp-16bit.bmp", "bmp-32bit.bmp",
               "bmp-rle4.bmp", "bmp-rle8.bmp", "bmp-topdown.bmp", "jpeg-progressive.jpg",
               "jpeg-cmyk.jpg", "gif-plain.gif", "gif-interlaced.gif", "gif-animated.gif",
               "gif-transparent.gif", "png-alpha.png"})
-            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30);
-        QTest::newRow("one-by-one.png") << "one-by-one.png" << QSize(1, 1);
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << QList<QRgb>();
+        QTest::newRow("one-by-one.png") << "one-by-one.png" << QSize(1, 1) << QList<QRgb>();
+        // Bit fields wider than 8 bits, scaled exactly; a 2-bit alpha field of 0 is transparent.
+        const QList<QRgb> plain{red, green, blue, white, black};
+        const QList<QRgb> clearBottomLeft{red, green, clear, white, black};
+        QTest::newRow("10-10-10-2") << "bmp-32bit-1010102.bmp" << QSize(40, 30) << clearBottomLeft;
+        QTest::newRow("11-11-10") << "bmp-32bit-111110.bmp" << QSize(40, 30) << plain;
+        QTest::newRow("3-10-3") << "bmp-16bit-3103.bmp" << QSize(40, 30) << plain;
+        // Headers of 52 and 56 bytes with their masks inside; OS/2 headers of 12 and 16 bytes
+        // with a palette shorter than 256 colours.
+        QTest::newRow("header 52") << "bmp-header52.bmp" << QSize(40, 30) << plain;
+        QTest::newRow("header 56") << "bmp-header56.bmp" << QSize(40, 30) << clearBottomLeft;
+        QTest::newRow("os/2 short palette")
+            << "bmp-os2-short-palette.bmp" << QSize(40, 30) << plain;
+        QTest::newRow("os/2 header 16") << "bmp-os2v2-header16.bmp" << QSize(40, 30) << plain;
+        // 16-bit RGB with a transparent colour: the bottom left differs from it in the low byte.
+        QTest::newRow("png 16-bit rgb, transparent colour")
+            << "png-rgb16-trns.png" << QSize(40, 30)
+            << QList<QRgb>{clear, green, qRgb(128, 64, 32), white, black};
     }
     void readableOnesArePlaced()
     {
         QFETCH(QString, name);
         QFETCH(QSize, natural);
+        QFETCH(QList<QRgb>, shown);
         for (int mode : {fitWhole, fitCover}) {
             Surface source(489, 489, back), preview(145, 145, back);
             const PictureLoad load = place(picturePath(name), mode, source, preview);
@@ -75,6 +101,22 @@ private slots:
             QVERIFY(paintedPixels(source) > 0);
             QVERIFY(paintedPixels(preview) > 0);
         }
+        if (shown.isEmpty())
+            return;
+        const QImage decoded = flattenOnto(loadPictureFile(picturePath(name)).picture->image, back);
+        auto onBox = [](QRgb c) {
+            return qAlpha(c) == 0 ? back : c;
+        };
+        const QImage expected = quadrantPicture(40, 30, onBox(shown[0]), onBox(shown[1]),
+                                                onBox(shown[2]), onBox(shown[3]), onBox(shown[4]));
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                QVERIFY2(decoded.pixel(x, y) == expected.pixel(x, y),
+                         qPrintable(QStringLiteral("(%1, %2) is %3, expected %4")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(colorText(decoded.pixel(x, y)),
+                                             colorText(expected.pixel(x, y)))));
     }
 
     void pictureKindsShowTheirContent()
@@ -125,9 +167,11 @@ private slots:
              {"empty.jpg", "text.bmp", "bmp-negative-width.bmp", "bmp-zero-size.bmp",
               "bmp-100000x100000.bmp", "gif-screen-65535.gif", "jpeg-60000x60000.jpg",
               "truncated-plain-10.jpg", "truncated-gif-plain-10.gif", "truncated-bmp-8bit-10.bmp",
-              "fuzz-png-huge-text-chunk.png", "no-such-file.jpg"})
+              "fuzz-png-huge-text-chunk.png", "jpeg-progressive-49157x27397.jpg",
+              "jpeg-1100-comments.jpg", "no-such-file.jpg"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
+    // From the file, and as bytes (pasted or dropped), whole as they come.
     void unreadableOnesFailWithAReason()
     {
         QFETCH(QString, name);
@@ -138,6 +182,11 @@ private slots:
         QVERIFY(!load.error.isEmpty());
         QCOMPARE(paintedPixels(source), 0); // cleared, nothing shown
         QCOMPARE(paintedPixels(preview), 0);
+        QFile file(picturePath(name));
+        const PictureLoad pasted =
+            loadPictureData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        QVERIFY(!pasted.picture.has_value());
+        QVERIFY(!pasted.error.isEmpty());
     }
 
     // Cut short anywhere, a picture either reads (partly) or fails; it never takes the program

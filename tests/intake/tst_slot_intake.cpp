@@ -146,6 +146,10 @@ private slots:
         QTest::newRow("japanese name with spaces, upper-case ending")
             << "file"
             << "絵 ファイル 一.JPG" << 400 << 300 << 0 << 'r' << 61 << 427 << 18 << 126;
+        // 139 MB decoded, more than Qt's reader takes by itself; a BMP cannot be decoded reduced.
+        QTest::newRow("bmp larger than the reader's own limit")
+            << "file"
+            << "scan.bmp" << 6800 << 5100 << 0 << 'r' << 61 << 427 << 18 << 126;
         QTest::newRow("upper-case bmp")
             << "file"
             << "PHOTO.BMP" << 300 << 400 << 0 << 'c' << 61 << 427 << 18 << 126;

@@ -3,6 +3,7 @@
 #include <QImageWriter>
 
 #include "surface/picture_file.h"
+#include "surface/surface.h"
 #include "test_pictures.h"
 
 using namespace hakomiru;
@@ -72,28 +73,76 @@ private slots:
         }
     }
 
+    // Asked for less than half its size, a JPEG is decoded reduced by its reader; every other
+    // format is decoded whole and averaged as PaintPicture averages, so a palette picture is not
+    // re-quantised with dithering (a flat grey of 188 became a 153/204 checkerboard).
+    void reducedDecodeKeepsNaturalSize_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("jpeg") << "jpg"
+                              << quadrantPicture(2000, 1500, qRgb(255, 0, 0), qRgb(0, 255, 0),
+                                                 qRgb(0, 0, 255), qRgb(255, 255, 0))
+                              << QSize(500, 375) << 40;
+        // A flat grey above a band of gradient (so that the reduction has more colours than a
+        // palette holds), and a gradient over the whole picture.
+        QList<QRgb> ramp;
+        for (int i = 0; i < 256; ++i)
+            ramp << qRgb(i, 255 - i, (i * 5) % 256);
+        QImage flat(1200, 800, QImage::Format_Indexed8), gradient = flat;
+        gradient.setColorTable(ramp);
+        for (int y = 0; y < 800; ++y)
+            for (int x = 0; x < 1200; ++x)
+                gradient.scanLine(y)[x] = uchar((x + y / 4) * 256 / 1400);
+        ramp[0] = qRgb(188, 188, 188);
+        flat.setColorTable(ramp);
+        flat.fill(0);
+        for (int y = 600; y < 800; ++y)
+            for (int x = 0; x < 1200; ++x)
+                flat.scanLine(y)[x] = uchar(1 + x * 255 / 1200);
+        for (const char* format : {"bmp", "png"}) {
+            QTest::addRow("%s palette, flat grey", format)
+                << format << flat << QSize(489, 326) << 0;
+            QTest::addRow("%s palette, gradient", format)
+                << format << gradient << QSize(489, 326) << 0;
+        }
+    }
     void reducedDecodeKeepsNaturalSize()
     {
+        QFETCH(QString, format);
+        QFETCH(QImage, picture);
+        QFETCH(QSize, wanted);
+        QFETCH(int, tolerance);
         QTemporaryDir dir;
-        const QString path = dir.filePath("big.jpg");
-        QVERIFY(quadrantPicture(2000, 1500, qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
-                                qRgb(255, 255, 0))
-                    .save(path, "jpg"));
+        const QString path = dir.filePath("big." + format);
+        QVERIFY(picture.save(path, format.toLatin1().constData()));
         QSize asked;
         const PictureLoad load = loadPictureFile(path, [&](QSize natural) {
             asked = natural;
-            return QSize(500, 375);
+            return wanted;
         });
         QVERIFY2(load.picture.has_value(), qPrintable(load.error));
-        QCOMPARE(asked, QSize(2000, 1500));
-        QCOMPARE(load.picture->naturalSize, QSize(2000, 1500));
-        QCOMPARE(load.picture->image.size(), QSize(500, 375));
-        QVERIFY(closeColor(load.picture->image.pixel(400, 300), qRgb(255, 255, 0), 40));
+        QCOMPARE(asked, picture.size());
+        QCOMPARE(load.picture->naturalSize, picture.size());
+        QCOMPARE(load.picture->image.size(), wanted);
+        const QImage averaged =
+            averagedReduction(picture.convertToFormat(QImage::Format_RGB32), wanted);
+        for (int y = 0; y < wanted.height(); ++y)
+            for (int x = 0; x < wanted.width(); ++x)
+                QVERIFY2(
+                    closeColor(load.picture->image.pixel(x, y), averaged.pixel(x, y), tolerance),
+                    qPrintable(QStringLiteral("(%1, %2) is %3, averaged %4")
+                                   .arg(x)
+                                   .arg(y)
+                                   .arg(colorText(load.picture->image.pixel(x, y)),
+                                        colorText(averaged.pixel(x, y)))));
 
         // A larger wish than the picture decodes it whole.
-        const PictureLoad whole = loadPictureFile(path, [](QSize) { return QSize(4000, 3000); });
+        const PictureLoad whole = loadPictureFile(path, [&](QSize) { return picture.size() * 2; });
         QVERIFY(whole.picture.has_value());
-        QCOMPARE(whole.picture->image.size(), QSize(2000, 1500));
+        QCOMPARE(whole.picture->image.size(), picture.size());
     }
 
     void gifFirstFrameAndTransparencyFlattened()
