@@ -168,7 +168,7 @@ private slots:
               "bmp-100000x100000.bmp", "gif-screen-65535.gif", "jpeg-60000x60000.jpg",
               "truncated-plain-10.jpg", "truncated-gif-plain-10.gif", "truncated-bmp-8bit-10.bmp",
               "fuzz-png-huge-text-chunk.png", "jpeg-progressive-49157x27397.jpg",
-              "jpeg-1100-comments.jpg", "no-such-file.jpg"})
+              "jpeg-1100-comments.jpg", "fuzz-jpeg-11104x60000.jpg", "no-such-file.jpg"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     // From the file, and as bytes (pasted or dropped), whole as they come.
