@@ -21,7 +21,7 @@ void SaveSheet(PlatformServices& services, QWidget* owner, const QImage& sheet)
     const std::optional<QString> path = services.chooseSaveFile(owner, sheetSaveDialogSetup());
     if (!path || path->isEmpty())
         return;
-    const Result<void> written = writeSheetBmp(sheet, *path);
+    const Result<void> written = writeSheetFile(sheet, *path);
     if (written)
         return;
     services.showMessage(owner, QStringLiteral("ハコミル"),

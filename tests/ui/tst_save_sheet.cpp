@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <QImageReader>
+
 #include "ui/save_sheet.h"
 #include "output/sheet_file.h"
 #include "scripted_services.h"
@@ -39,20 +41,25 @@ private slots:
         QVERIFY(services.messages.empty()); // cancelled: nothing said
     }
 
-    // The file is written at the path exactly as chosen, and reads back as the sheet.
+    // The file is written at the path exactly as chosen, in the format its name asks for, and
+    // reads back as the sheet.
     void writes_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("existing");
-        QTest::newRow("bmp name") << "sheet.bmp" << false;
-        QTest::newRow("no extension added") << "sheet" << false;
-        QTest::newRow("japanese name with space") << "はこ の 絵.bmp" << false;
-        QTest::newRow("replaces an existing file") << "old.bmp" << true;
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("bmp name") << "sheet.bmp" << false << QByteArray("BMP");
+        QTest::newRow("no extension added") << "sheet" << false << QByteArray("BMP");
+        QTest::newRow("japanese name with space") << "はこ の 絵.bmp" << false << QByteArray("BMP");
+        QTest::newRow("replaces an existing file") << "old.bmp" << true << QByteArray("BMP");
+        QTest::newRow("png name") << "シート.png" << false << QByteArray("PNG");
+        QTest::newRow("png over a bmp file") << "old.PNG" << true << QByteArray("PNG");
     }
     void writes()
     {
         QFETCH(QString, name);
         QFETCH(bool, existing);
+        QFETCH(QByteArray, format);
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         if (existing)
@@ -62,8 +69,10 @@ private slots:
         SaveSheet(services, nullptr, sheet());
         QVERIFY(services.messages.empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
-        QImage back;
-        QVERIFY(back.load(path, "BMP"));
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        QCOMPARE(reader.format().toUpper(), format);
+        const QImage back = reader.read();
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), sheet());
     }
 
