@@ -6,7 +6,8 @@
 
 namespace hakomiru {
 
-// How the save dialog opens: in the program's folder, offering "(*.bmp)", asking before it
+// How the save dialog opens: in the program's folder when the user can write there, otherwise in
+// the Pictures folder, or at home when there is none; offering "(*.bmp)", asking before it
 // replaces a file. No name is proposed and no extension is added.
 [[nodiscard]] SaveDialogSetup sheetSaveDialogSetup();
 

@@ -33,12 +33,68 @@ private slots:
         SaveSheet(services, nullptr, sheet());
         QCOMPARE(services.saveSetups.size(), std::size_t(1));
         const SaveDialogSetup& setup = services.saveSetups.front();
-        QCOMPARE(setup.initialFolder, ProgramFolderPath());
+        QCOMPARE(setup.initialFolder, ProgramFolderPath()); // the build tree: writable
         QVERIFY(setup.initialFolder.endsWith('/'));
         QCOMPARE(setup.filterDescription, QString("(*.bmp)"));
         QCOMPARE(setup.patterns, QStringList{"*.bmp"});
         QVERIFY(setup.confirmOverwrite);
         QVERIFY(services.messages.empty()); // cancelled: nothing said
+    }
+
+    // A user who cannot write to the program's folder (installed, it is /usr/bin) starts in the
+    // Pictures folder, or at home when there is none. The tests run as root, who may write
+    // anywhere, so the test runs itself again as the user nobody, for whom the build tree is
+    // read-only, with a home made for the row.
+    void startFolderOfAnotherUser_data()
+    {
+        QTest::addColumn<bool>("pictures");
+        QTest::newRow("pictures folder") << true;
+        QTest::newRow("no pictures folder") << false;
+    }
+    void startFolderOfAnotherUser()
+    {
+        QFETCH(bool, pictures);
+        if (qEnvironmentVariableIsSet("HAKOMIRU_TEST_AS_NOBODY")) {
+            QVERIFY(!QFileInfo(ProgramFolderPath()).isWritable());
+            const QString home = QDir::homePath();
+            QCOMPARE(sheetSaveDialogSetup().initialFolder, pictures ? home + "/Pictures" : home);
+            return;
+        }
+        if (::geteuid() != 0)
+            QSKIP("only root can run the test as the user nobody");
+        QTemporaryDir home;
+        QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::ExeOther));
+        QVERIFY(!pictures || QDir(home.path()).mkdir("Pictures"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.remove("XDG_CONFIG_HOME");
+        // A runtime folder of its own, or Qt makes one in /tmp that outlives the test.
+        const QString runtime = home.filePath("runtime");
+        QVERIFY(QDir(home.path()).mkdir("runtime") &&
+                ::chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0 &&
+                QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadUser |
+                                                   QFile::WriteUser | QFile::ExeUser));
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        environment.insert("HAKOMIRU_TEST_AS_NOBODY", "1");
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("setpriv",
+                    {"--reuid=65534", "--regid=65534", "--clear-groups",
+                     QCoreApplication::applicationFilePath(),
+                     QStringLiteral("startFolderOfAnotherUser:") + QTest::currentDataTag()});
+        if (!child.waitForStarted())
+            QSKIP("setpriv is not installed");
+        QVERIFY(child.waitForFinished(120000));
+        const QString output = QString::fromUtf8(child.readAll());
+        if (!output.contains("Start testing"))
+            QSKIP(qPrintable("the user nobody cannot run the test here: " + output));
+        QVERIFY2(child.exitCode() == 0 &&
+                     output.contains("PASS   : tst_SaveSheet::startFolderOfAnotherUser("),
+                 qPrintable(output));
     }
 
     // The file is written at the path exactly as chosen, in the format its name asks for, and
