@@ -6,8 +6,10 @@
 # the edit menu, cancels the paste question of a right-click (titled exactly 確認), opens 絵C,
 # converts, and saves the sheet through the result window's menu. The saved BMP must equal, pixel
 # for pixel, the sheet that the installed exporter `hakomiru-sheet -a A -b B -c C -o FILE` makes
-# from the same pictures. Screenshots of the main window and the result window go to the
-# screenshot folder.
+# from the same pictures. Then the result window, smaller than the sheet, is scrolled with the
+# keys (the canvas must show the saved sheet shifted by exactly that much) and the wheel, and もどる,
+# which stays in its place, brings the main window back. Screenshots of the main window and the
+# result window go to the screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
@@ -267,4 +269,46 @@ if [ "$differing" != "0" ]; then
     fail "the saved sheet differs from the expected sheet in $differing pixels (see $shots/difference.png)"
 fi
 echo "the saved sheet equals the expected sheet, pixel for pixel"
+
+step "scrolling the sheet beneath もどる with the keys and the wheel"
+# Compares a region of the client area in a screenshot of the result window with the same region
+# of another picture, taken `dx` and `dy` further right and down.
+same_region() {
+    local shot="$1" other="$2" dx="$3" dy="$4" region="600x440"
+    convert "$shot" -crop "$region+100+$((60 + result_bar))" +repage "$work/region-a.png"
+    convert "$other" -crop "$region+$((100 + dx))+$((60 + dy))" +repage "$work/region-b.png"
+    [ "$(compare -metric AE "$work/region-a.png" "$work/region-b.png" null: 2>&1 || true)" = "0" ]
+}
+shoot_result() {
+    sleep 0.5
+    timeout 20 import -window "$result" "$work/$1.png" || fail "no screenshot of the result window"
+    # もどる at (8, 16), 81 x 33, without its corners, where the sheet shows through
+    convert "$work/$1.png" -crop "77x29+10+$((18 + result_bar))" +repage "$work/$1-back.png"
+}
+xdo windowfocus --sync "$result" 2>/dev/null || xdo windowfocus "$result" || true
+shoot_result unscrolled
+same_region "$work/unscrolled.png" "$saved" 0 0 || fail "the window does not show the sheet from (0, 0)"
+# もどる has the keyboard focus; an arrow scrolls by 20 pixels.
+xdo key --delay 50 Right Right Right Down Down Down Down Down
+shoot_result keys
+same_region "$work/keys.png" "$saved" 60 100 ||
+    fail "after 3 x Right and 5 x Down the window does not show the sheet from (60, 100)"
+xdo mousemove --window "$result" 400 $((300 + result_bar))
+xdo click --repeat 3 --delay 50 5
+shoot_result wheel
+same_region "$work/wheel.png" "$work/keys.png" 0 0 && fail "the wheel did not scroll the sheet"
+xdo keydown shift
+xdo click 5
+xdo keyup shift
+shoot_result sideways
+same_region "$work/sideways.png" "$work/wheel.png" 0 0 && fail "Shift+wheel did not scroll the sheet"
+for shot in keys wheel sideways; do
+    [ "$(compare -metric AE "$work/unscrolled-back.png" "$work/$shot-back.png" null: 2>&1 || true)" = "0" ] ||
+        fail "もどる moved or changed when the sheet scrolled ($shot)"
+done
+
+step "もどる after scrolling brings the main window back"
+click_client "$result" 48 32 "$result_bar"
+wait_for "the result window to hide" bash -c "! xwininfo -id $result 2>/dev/null | grep -q 'Map State: IsViewable'"
+xwininfo -id "$main" | grep -q 'Map State: IsViewable' || fail "the main window is not shown"
 echo "screenshots: $shots/main-window.png $shots/result-window.png"
