@@ -68,8 +68,7 @@ bool SheetView::eventFilter(QObject* watched, QEvent* event)
         wheelEvent(static_cast<QWheelEvent*>(event));
         return true;
     }
-    if (pinned && event->type() == QEvent::KeyPress &&
-        scrollByKey(*static_cast<QKeyEvent*>(event)))
+    if (pinned && event->type() == QEvent::KeyPress && scrollByKey(*static_cast<QKeyEvent*>(event)))
         return true;
     return QScrollArea::eventFilter(watched, event);
 }

@@ -47,8 +47,8 @@ QByteArray contents(const QString& path)
 // Where two sheets first differ, for the failure message.
 QString firstDifference(const QByteArray& a, const QByteArray& b)
 {
-    const QImage first = QImage::fromData(a);
-    const QImage second = QImage::fromData(b);
+    const QImage first = QImage::fromData(a, "BMP");
+    const QImage second = QImage::fromData(b, "BMP");
     if (first.size() != second.size())
         return QStringLiteral("sizes %1x%2 and %3x%4")
             .arg(first.width())
@@ -68,10 +68,9 @@ QString firstDifference(const QByteArray& a, const QByteArray& b)
 const char* const openItems[] = {"menuopen1", "menuopen2", "menuopen6"};
 const char* const pasteItems[] = {"mnupaste1", "mnupaste2", "mnupaste6"};
 
-// The sheet the window saves, under a name ending in `extension`, after opening (or pasting)
-// `pictures` into 絵A, 絵B and 絵C with `fitMode` and pressing 変換.
-QByteArray windowSheet(const QString& folder, const QStringList& pictures, int fitMode, bool pasted,
-                       const QString& extension)
+// The sheet the window saves after opening (or pasting) `pictures` into 絵A, 絵B and 絵C with
+// `fitMode` and pressing 変換.
+QByteArray windowSheet(const QString& folder, const QStringList& pictures, int fitMode, bool pasted)
 {
     Program program;
     program.state.fitMode = std::int16_t(fitMode);
@@ -91,7 +90,7 @@ QByteArray windowSheet(const QString& folder, const QStringList& pictures, int f
     program.form1->Timer1()->start(0); // no need to wait the second
     if (!QTest::qWaitFor([&] { return program.form1->form2()->isVisible(); }))
         return {};
-    const QString saved = QDir(folder).filePath(QStringLiteral("window sheet.") + extension);
+    const QString saved = QDir(folder).filePath(QStringLiteral("window sheet.bmp"));
     QFile::remove(saved);
     program.services.saveAnswers = {saved};
     program.form1->form2()->findChild<QAction*>(QStringLiteral("mnusave"))->trigger();
@@ -141,20 +140,15 @@ private slots:
         QTest::addColumn<int>("fitMode");
         QTest::addColumn<bool>("pasted");
         QTest::addColumn<bool>("afterDoubleDash");
-        QTest::addColumn<QString>("extension"); // of the sheet's name
         QTest::newRow("whole, three pictures")
-            << QStringList{"landscape.bmp", "写真 の 絵.jpg", "-dash.gif"} << 0 << false << false
-            << "bmp";
+            << QStringList{"landscape.bmp", "写真 の 絵.jpg", "-dash.gif"} << 0 << false << false;
         QTest::newRow("cover, 絵A and 絵C")
-            << QStringList{"写真 の 絵.jpg", "", "landscape.bmp"} << 1 << false << false << "bmp";
+            << QStringList{"写真 の 絵.jpg", "", "landscape.bmp"} << 1 << false << false;
         QTest::newRow("pictures after --")
-            << QStringList{"-dash.gif", "tall.bmp", "landscape.bmp"} << 1 << false << true << "bmp";
-        QTest::newRow("pasted, whole") << QStringList{"tall.bmp", "landscape.bmp", "写真 の 絵.jpg"}
-                                       << 0 << true << false << "bmp";
-        QTest::newRow("pasted, cover")
-            << QStringList{"", "tall.bmp", ""} << 1 << true << false << "bmp";
-        QTest::newRow("png name") << QStringList{"landscape.bmp", "", "-dash.gif"} << 0 << false
-                                  << false << "PNG";
+            << QStringList{"-dash.gif", "tall.bmp", "landscape.bmp"} << 1 << false << true;
+        QTest::newRow("pasted, whole")
+            << QStringList{"tall.bmp", "landscape.bmp", "写真 の 絵.jpg"} << 0 << true << false;
+        QTest::newRow("pasted, cover") << QStringList{"", "tall.bmp", ""} << 1 << true << false;
     }
     void sheetIsTheWindowsSheet()
     {
@@ -162,10 +156,8 @@ private slots:
         QFETCH(int, fitMode);
         QFETCH(bool, pasted);
         QFETCH(bool, afterDoubleDash);
-        QFETCH(QString, extension);
-        const QString sheetName = "-sheet." + extension;
 
-        QStringList arguments{"-o", "./" + sheetName, "--fit", fitMode ? "cover" : "whole"};
+        QStringList arguments{"-o", "./-sheet.bmp", "--fit", fitMode ? "cover" : "whole"};
         if (pasted)
             arguments << "--pasted";
         if (afterDoubleDash) {
@@ -176,21 +168,20 @@ private slots:
                 if (!pictures[i].isEmpty())
                     arguments << options[i] << pictures[i];
         }
-        QFile::remove(m_dir.filePath(sheetName));
+        QFile::remove(m_dir.filePath("-sheet.bmp"));
         const Run run = runExporter(arguments, folder());
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QByteArray exported = contents(m_dir.filePath(sheetName));
-        QVERIFY(exported.startsWith(extension == "PNG" ? "\x89PNG" : "BM"));
-        QCOMPARE(QImage::fromData(exported).size(), QSize(1702, 1302));
+        const QByteArray exported = contents(m_dir.filePath("-sheet.bmp"));
+        QCOMPARE(QImage::fromData(exported, "BMP").size(), QSize(1702, 1302));
 
-        const QByteArray saved = windowSheet(folder(), pictures, fitMode, pasted, extension);
+        const QByteArray saved = windowSheet(folder(), pictures, fitMode, pasted);
         QVERIFY(!saved.isEmpty());
         QVERIFY2(exported == saved, qPrintable(firstDifference(exported, saved)));
 
         if (pasted) { // the slightly portrait picture lies otherwise when opened from its file
             arguments.removeAll("--pasted");
             QVERIFY(runExporter(arguments, folder()).exitCode == 0);
-            QVERIFY(contents(m_dir.filePath(sheetName)) != exported);
+            QVERIFY(contents(m_dir.filePath("-sheet.bmp")) != exported);
         }
     }
 
@@ -241,7 +232,7 @@ private slots:
         QFETCH(double, heightMm);
         const Run run =
             runExporter(QStringList{"-a", "landscape.bmp", "-c", "-dash.gif", "--fit", "cover",
-                                    "-o", "page sheet.bmp", "--pdf", "ページ.pdf"}
+                                    "-o", "page sheet.png", "--pdf", "ページ.pdf"}
                             << pageOptions,
                         folder());
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -263,7 +254,9 @@ private slots:
                 &rendered);
         QVERIFY(rendered);
         const QImage page = QImage(base + ".png").convertToFormat(QImage::Format_RGB32);
-        const QImage sheet(m_dir.filePath("page sheet.bmp"));
+        // Named .png, the sheet is a PNG file.
+        QVERIFY(contents(m_dir.filePath("page sheet.png")).startsWith("\x89PNG\r\n"));
+        const QImage sheet(m_dir.filePath("page sheet.png"));
         const double pxPerMm = dpi / 25.4;
         QVERIFY(std::abs(page.width() - widthMm * pxPerMm) <= 1.5); // whole points, whole pixels
 

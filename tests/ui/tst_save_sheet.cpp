@@ -1,8 +1,7 @@
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
-
-#include <QImageReader>
 
 #include "ui/save_sheet.h"
 #include "output/sheet_file.h"
@@ -41,10 +40,9 @@ private slots:
         QVERIFY(services.messages.empty()); // cancelled: nothing said
     }
 
-    // A user who cannot write to the program's folder (installed, it is /usr/bin) starts in the
-    // Pictures folder, or at home when there is none. The tests run as root, who may write
-    // anywhere, so the test runs itself again as the user nobody, for whom the build tree is
-    // read-only, with a home made for the row.
+    // A user who cannot write to the program's folder (installed: /usr/bin) starts in Pictures,
+    // or at home when there is none. Run as root, the test runs again as the user nobody, for
+    // whom the build tree is read-only, in a home made for the row.
     void startFolderOfAnotherUser_data()
     {
         QTest::addColumn<bool>("pictures");
@@ -54,68 +52,48 @@ private slots:
     void startFolderOfAnotherUser()
     {
         QFETCH(bool, pictures);
+        const QString home = QDir::homePath();
         if (qEnvironmentVariableIsSet("HAKOMIRU_TEST_AS_NOBODY")) {
-            QVERIFY(!QFileInfo(ProgramFolderPath()).isWritable());
-            const QString home = QDir::homePath();
             QCOMPARE(sheetSaveDialogSetup().initialFolder, pictures ? home + "/Pictures" : home);
             return;
         }
         if (::geteuid() != 0)
-            QSKIP("only root can run the test as the user nobody");
-        QTemporaryDir home;
-        QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                       QFile::ExeOwner | QFile::ReadOther |
-                                                       QFile::ExeOther));
-        QVERIFY(!pictures || QDir(home.path()).mkdir("Pictures"));
+            QSKIP("only root can run the test again as the user nobody");
+        QTemporaryDir made;
+        const QByteArray runtime = QFile::encodeName(made.filePath("runtime")); // or Qt makes one
+        QVERIFY(::chmod(QFile::encodeName(made.path()), 0755) == 0 && ::mkdir(runtime, 0700) == 0 &&
+                ::chown(runtime, 65534, 65534) == 0);
+        QVERIFY(!pictures || QDir(made.path()).mkdir("Pictures"));
+        QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
+        environment.insert("HOME", made.path());
         environment.remove("XDG_CONFIG_HOME");
-        // A runtime folder of its own, or Qt makes one in /tmp that outlives the test.
-        const QString runtime = home.filePath("runtime");
-        QVERIFY(QDir(home.path()).mkdir("runtime") &&
-                ::chown(QFile::encodeName(runtime).constData(), 65534, 65534) == 0 &&
-                QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner | QFile::ReadUser |
-                                                   QFile::WriteUser | QFile::ExeUser));
         environment.insert("XDG_RUNTIME_DIR", runtime);
         environment.insert("HAKOMIRU_TEST_AS_NOBODY", "1");
-        QProcess child;
         child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start("setpriv",
-                    {"--reuid=65534", "--regid=65534", "--clear-groups",
-                     QCoreApplication::applicationFilePath(),
-                     QStringLiteral("startFolderOfAnotherUser:") + QTest::currentDataTag()});
-        if (!child.waitForStarted())
-            QSKIP("setpriv is not installed");
+        child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                QCoreApplication::applicationFilePath(),
+                                QString("startFolderOfAnotherUser:") + QTest::currentDataTag()});
         QVERIFY(child.waitForFinished(120000));
-        const QString output = QString::fromUtf8(child.readAll());
-        if (!output.contains("Start testing"))
-            QSKIP(qPrintable("the user nobody cannot run the test here: " + output));
-        QVERIFY2(child.exitCode() == 0 &&
-                     output.contains("PASS   : tst_SaveSheet::startFolderOfAnotherUser("),
-                 qPrintable(output));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitCode() == 0 && output.contains("PASS   : tst_SaveSheet::startFolder"),
+                 output.constData());
     }
 
-    // The file is written at the path exactly as chosen, in the format its name asks for, and
-    // reads back as the sheet.
+    // The file is written at the path exactly as chosen, and reads back as the sheet.
     void writes_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("existing");
-        QTest::addColumn<QByteArray>("format");
-        QTest::newRow("bmp name") << "sheet.bmp" << false << QByteArray("BMP");
-        QTest::newRow("no extension added") << "sheet" << false << QByteArray("BMP");
-        QTest::newRow("japanese name with space") << "はこ の 絵.bmp" << false << QByteArray("BMP");
-        QTest::newRow("replaces an existing file") << "old.bmp" << true << QByteArray("BMP");
-        QTest::newRow("png name") << "シート.png" << false << QByteArray("PNG");
-        QTest::newRow("png over a bmp file") << "old.PNG" << true << QByteArray("PNG");
+        QTest::newRow("bmp name") << "sheet.bmp" << false;
+        QTest::newRow("no extension added") << "sheet" << false;
+        QTest::newRow("japanese name with space") << "はこ の 絵.bmp" << false;
+        QTest::newRow("replaces an existing file") << "old.bmp" << true;
     }
     void writes()
     {
         QFETCH(QString, name);
         QFETCH(bool, existing);
-        QFETCH(QByteArray, format);
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         if (existing)
@@ -125,10 +103,8 @@ private slots:
         SaveSheet(services, nullptr, sheet());
         QVERIFY(services.messages.empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
-        QImageReader reader(path);
-        reader.setDecideFormatFromContent(true);
-        QCOMPARE(reader.format().toUpper(), format);
-        const QImage back = reader.read();
+        QImage back;
+        QVERIFY(back.load(path, "BMP"));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), sheet());
     }
 
