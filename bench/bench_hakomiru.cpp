@@ -163,7 +163,7 @@ void saveSheet(benchmark::State& state)
     sheet.bench.convert();
     const QString path = scratch().filePath(QStringLiteral("sheet.bmp"));
     for (auto _ : state) {
-        if (!writeSheetBmp(sheet.bench.canvas().image(), path)) {
+        if (!writeSheetFile(sheet.bench.canvas().image(), path)) {
             state.SkipWithError("the sheet was not written");
             break;
         }

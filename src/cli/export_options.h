@@ -24,7 +24,7 @@ struct ExportOptions
     int fitMode = 0;
     // Fit as a picture pasted from the clipboard is fitted, instead of as an opened file.
     bool pasted = false;
-    // Where the sheet goes as a BMP file; empty for none.
+    // Where the sheet goes (PNG when the name ends in .png, otherwise BMP); empty for none.
     QString sheetPath;
     // Where the printed page goes as a PDF file; empty for none.
     QString pdfPath;

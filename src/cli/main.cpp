@@ -92,13 +92,13 @@ int main(int argc, char* argv[])
 
     std::vector<PendingFile> files;
     if (!options.sheetPath.isEmpty()) {
-        Result<QByteArray> bmp = encodeSheetBmp(sheet.value());
-        if (!bmp) {
-            complain(
-                QStringLiteral("cannot write %1: %2").arg(quoted(options.sheetPath), bmp.error()));
+        Result<QByteArray> encoded = encodeSheetFile(sheet.value(), options.sheetPath);
+        if (!encoded) {
+            complain(QStringLiteral("cannot write %1: %2")
+                         .arg(quoted(options.sheetPath), encoded.error()));
             return exitFailed;
         }
-        files.push_back({std::move(bmp.value()), options.sheetPath});
+        files.push_back({std::move(encoded.value()), options.sheetPath});
     }
     if (!options.pdfPath.isEmpty()) {
         Result<QByteArray> pdf =

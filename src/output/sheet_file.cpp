@@ -11,14 +11,17 @@
 
 namespace hakomiru {
 
-Result<QByteArray> encodeSheetBmp(const QImage& sheet)
+Result<QByteArray> encodeSheetFile(const QImage& sheet, const QString& path)
 {
     if (sheet.isNull())
         return Failure{QStringLiteral("The sheet is empty"), {}};
+    // A name that says PNG gets PNG: viewers and upload forms that trust the name refuse a BMP
+    // under it. Every other name keeps the BMP the program always wrote.
+    const bool png = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp");
+    QImageWriter writer(&buffer, png ? "png" : "bmp");
     if (!writer.write(sheet.convertToFormat(QImage::Format_RGB32)))
         return Failure{writer.errorString(), {}};
     return encoded;
@@ -55,9 +58,9 @@ Result<void> writeFilesSafely(std::span<const PendingFile> files)
     return {};
 }
 
-Result<void> writeSheetBmp(const QImage& sheet, const QString& path)
+Result<void> writeSheetFile(const QImage& sheet, const QString& path)
 {
-    Result<QByteArray> encoded = encodeSheetBmp(sheet);
+    Result<QByteArray> encoded = encodeSheetFile(sheet, path);
     if (!encoded)
         return Failure{encoded.error(), path};
     const PendingFile file{std::move(encoded.value()), path};

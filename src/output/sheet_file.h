@@ -10,8 +10,10 @@
 
 namespace hakomiru {
 
-// The bytes of `sheet` as an uncompressed BMP file, or why it cannot be encoded.
-Result<QByteArray> encodeSheetBmp(const QImage& sheet);
+// The bytes of the sheet file at `path`, in the format its name asks for: PNG when the name ends
+// in ".png" in any case (lossless, the same RGB pixels), an uncompressed BMP for every other name.
+// Or why `sheet` cannot be encoded.
+Result<QByteArray> encodeSheetFile(const QImage& sheet, const QString& path);
 
 // A file to write: its whole contents and its path, exactly as given.
 struct PendingFile
@@ -27,10 +29,11 @@ struct PendingFile
 // the folder changed meanwhile) can leave the earlier ones replaced.
 Result<void> writeFilesSafely(std::span<const PendingFile> files);
 
-// Writes `sheet` as an uncompressed BMP file at `path`, exactly as given (no extension added).
-// The picture is encoded first and the file replaced in one step, so a failed write (missing or
-// read-only folder, full disk) leaves an existing file whole and no temporary file behind.
-Result<void> writeSheetBmp(const QImage& sheet, const QString& path);
+// Writes `sheet` at `path`, exactly as given (no extension added), in the format encodeSheetFile
+// chooses for it. The picture is encoded first and the file replaced in one step, so a failed
+// write (missing or read-only folder, full disk) leaves an existing file whole and no temporary
+// file behind.
+Result<void> writeSheetFile(const QImage& sheet, const QString& path);
 
 // The folder that holds the running program, ending in exactly one separator.
 [[nodiscard]] QString ProgramFolderPath();

@@ -15,6 +15,7 @@
 #include "ui/print_sheet.h"
 #include "ui/program_state.h"
 #include "ui/save_sheet.h"
+#include "ui/sheet_view.h"
 #include "ui/window_look.h"
 
 namespace hakomiru {
@@ -25,31 +26,29 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
 {
     setWindowTitle(QStringLiteral("ハコミル"));
 
-    // A plain area, not a layout: the canvas and the button keep their places whatever the
-    // window's size. Beyond the canvas the area shows the colour of title-bar text.
-    auto* area = new QWidget(this);
-    area->setObjectName(QStringLiteral("clientArea"));
-    QPalette back = area->palette();
-    back.setColor(QPalette::Window, palette().color(QPalette::WindowText));
-    area->setPalette(back);
-    area->setAutoFillBackground(true);
-    area->setMinimumSize(0, 0);
-    setCentralWidget(area);
-
-    m_picture3 = new PictureBox(m_workbench.canvas(), area);
+    // The client area shows the canvas from its top-left corner and scrolls when the window is
+    // smaller than the canvas. Nothing in it moves or scales with the window's size; beyond the
+    // canvas it shows the colour of title-bar text.
+    m_picture3 = new PictureBox(m_workbench.canvas());
     m_picture3->setObjectName(QStringLiteral("Picture3"));
-    m_picture3->move(0, 0);
+    auto* area = new SheetView(m_picture3, palette().color(QPalette::WindowText), this);
+    area->setObjectName(QStringLiteral("clientArea"));
+    // The window may still be made as small as the window system allows.
+    area->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setCentralWidget(area);
 
     // Piece box 24 sits where it was designed; nothing draws into it.
     m_workbench.pieceBox(pieceBoxCount - 1).setLeft(152);
     m_workbench.pieceBox(pieceBoxCount - 1).setTop(32);
 
-    // Made after the canvas, so it lies on top of it.
+    // Pinned on top of the canvas: it stays where it is while the canvas scrolls beneath it.
     m_command1 = new QPushButton(QStringLiteral("もどる"), area);
     m_command1->setObjectName(QStringLiteral("Command1_1"));
-    m_command1->setGeometry(8, 16, 81, 33);
+    area->pin(m_command1, QRect(8, 16, 81, 33));
     setFaceColor(m_command1, QColor(255, 192, 255));
     connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    // The button has the focus when the window first shows; Tab moves it to the canvas's view.
+    m_command1->setFocus();
 
     m_mnufile2 = menuBar()->addMenu(QStringLiteral("ファイル"));
     m_mnufile2->setObjectName(QStringLiteral("mnufile2"));

@@ -24,7 +24,8 @@ struct ProgramState;
 // The result window: shows the workbench's sheet canvas, saves it and prints it. Its back button
 // hides the window and asks the main window to come back (backRequested); closing it ends the
 // program. The canvas is larger than the window and is shown from its top-left corner; the window
-// may be resized, but nothing in it moves or scales, and it does not scroll.
+// may be resized, but nothing in it moves or scales. Where the window is smaller than the canvas,
+// the canvas scrolls beneath the back button.
 class Form2 : public QMainWindow
 {
     Q_OBJECT
@@ -35,7 +36,7 @@ public:
           QWidget* parent = nullptr);
     ~Form2() override;
 
-    // The sheet canvas, at (0, 0) of the client area.
+    // The sheet canvas, at (0, 0) of the client area when not scrolled.
     [[nodiscard]] PictureBox* Picture3() const { return m_picture3; }
     // The workbench's piece boxes 0..24, 200 x 200 pixels, never shown; 24 is never used.
     [[nodiscard]] Surface& Picture2(int index);

@@ -232,7 +232,7 @@ private slots:
         QFETCH(double, heightMm);
         const Run run =
             runExporter(QStringList{"-a", "landscape.bmp", "-c", "-dash.gif", "--fit", "cover",
-                                    "-o", "page sheet.bmp", "--pdf", "ページ.pdf"}
+                                    "-o", "page sheet.png", "--pdf", "ページ.pdf"}
                             << pageOptions,
                         folder());
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -254,7 +254,9 @@ private slots:
                 &rendered);
         QVERIFY(rendered);
         const QImage page = QImage(base + ".png").convertToFormat(QImage::Format_RGB32);
-        const QImage sheet(m_dir.filePath("page sheet.bmp"));
+        // Named .png, the sheet is a PNG file.
+        QVERIFY(contents(m_dir.filePath("page sheet.png")).startsWith("\x89PNG\r\n"));
+        const QImage sheet(m_dir.filePath("page sheet.png"));
         const double pxPerMm = dpi / 25.4;
         QVERIFY(std::abs(page.width() - widthMm * pxPerMm) <= 1.5); // whole points, whole pixels
 

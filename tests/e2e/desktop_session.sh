@@ -6,8 +6,10 @@
 # the edit menu, cancels the paste question of a right-click (titled exactly 確認), opens 絵C,
 # converts, and saves the sheet through the result window's menu. The saved BMP must equal, pixel
 # for pixel, the sheet that the installed exporter `hakomiru-sheet -a A -b B -c C -o FILE` makes
-# from the same pictures. Screenshots of the main window and the result window go to the
-# screenshot folder.
+# from the same pictures. Then the result window, smaller than the sheet, is scrolled with the
+# keys, the wheel and Shift+wheel: it must show the saved sheet moved by exactly as much, and
+# もどる, unmoved, must bring the main window back. Screenshots of the main window and the result
+# window go to the screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
@@ -267,4 +269,33 @@ if [ "$differing" != "0" ]; then
     fail "the saved sheet differs from the expected sheet in $differing pixels (see $shots/difference.png)"
 fi
 echo "the saved sheet equals the expected sheet, pixel for pixel"
+
+step "scrolling the sheet beneath もどる with the keys, the wheel and Shift+wheel"
+# The client area in screenshot $1 must show the saved sheet scrolled by ($2, $3).
+shows_sheet_at() {
+    convert "$1" -crop "600x440+100+$((60 + result_bar))" +repage "$work/shown.png"
+    convert "$saved" -crop "600x440+$((100 + $2))+$((60 + $3))" +repage "$work/sheet.png"
+    [ "$(compare -metric AE "$work/shown.png" "$work/sheet.png" null: 2>&1 || true)" = "0" ] ||
+        fail "the result window does not show the sheet scrolled by ($2, $3)"
+}
+# もどる at (8, 16), 81 x 33, without its corners (the sheet shows through them).
+back_button() { convert "$1" -crop "77x29+10+$((18 + result_bar))" +repage "$1.back.png"; }
+xdo windowfocus --sync "$result" 2>/dev/null || xdo windowfocus "$result" || true
+sleep 0.5
+timeout 20 import -window "$result" "$work/unscrolled.png" || fail "no screenshot of the result window"
+shows_sheet_at "$work/unscrolled.png" 0 0
+# もどる has the focus. An arrow scrolls 20 pixels, a wheel notch three times as many.
+xdo key --delay 50 Right Down Down
+xdo mousemove --window "$result" 400 $((300 + result_bar)) click --repeat 2 --delay 50 5
+xdo keydown shift click 5 keyup shift
+sleep 0.5
+timeout 20 import -window "$result" "$work/scrolled.png" || fail "no screenshot of the result window"
+shows_sheet_at "$work/scrolled.png" 80 160
+back_button "$work/unscrolled.png"
+back_button "$work/scrolled.png"
+[ "$(compare -metric AE "$work/unscrolled.png.back.png" "$work/scrolled.png.back.png" null: 2>&1 || true)" = "0" ] ||
+    fail "もどる moved or changed while the sheet scrolled"
+click_client "$result" 48 32 "$result_bar"
+wait_for "もどる to hide the result window" bash -c "! xwininfo -id $result | grep -q 'Map State: IsViewable'"
+xwininfo -id "$main" | grep -q 'Map State: IsViewable' || fail "もどる did not bring the main window back"
 echo "screenshots: $shots/main-window.png $shots/result-window.png"

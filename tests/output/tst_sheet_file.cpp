@@ -38,20 +38,34 @@ class tst_SheetFile : public QObject
     Q_OBJECT
 
 private slots:
-    void writesAnUncompressedBmpThatReadsBackExactly()
+    // The name chooses the format: PNG when it ends in .png in any case, the uncompressed BMP for
+    // every other name. Either reads back as exactly the sheet, under exactly that name.
+    void writesTheFormatTheNameAsksFor_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("png");
+        QTest::newRow("no extension") << "シート 1" << false;
+        QTest::newRow("png") << "シート.png" << true;
+        QTest::newRow("png in capitals") << "SHEET.PNG" << true;
+        QTest::newRow("png not at the end") << "sheet.png.jpg" << false;
+    }
+    void writesTheFormatTheNameAsksFor()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, png);
         QTemporaryDir dir;
-        const QString path = dir.filePath("シート 1");
+        const QString path = dir.filePath(name);
         const QImage sheet = sheetPicture();
-        const Result<void> result = writeSheetBmp(sheet, path);
+        const Result<void> result = writeSheetFile(sheet, path);
         QVERIFY2(result.ok(), qPrintable(result.error()));
-        QCOMPARE(entries(dir.path()), QStringList{"シート 1"}); // no extension added, no leftovers
+        QCOMPARE(entries(dir.path()), QStringList{name}); // no extension added, no leftovers
         const QByteArray bytes = contents(path);
-        QCOMPARE(bytes.left(2), QByteArray("BM"));
+        QVERIFY(bytes.startsWith(png ? "\x89PNG\r\n" : "BM"));
         // BITMAPINFOHEADER compression field (offset 30): 0 = BI_RGB, uncompressed.
-        QCOMPARE(quint8(bytes[30]) | quint8(bytes[31]) | quint8(bytes[32]) | quint8(bytes[33]), 0);
+        QVERIFY(png || (quint8(bytes[30]) | quint8(bytes[31]) | quint8(bytes[32]) |
+                        quint8(bytes[33])) == 0);
         QImage back;
-        QVERIFY(back.loadFromData(bytes, "bmp"));
+        QVERIFY(back.loadFromData(bytes, png ? "png" : "bmp"));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), sheet);
     }
 
@@ -60,7 +74,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("sheet.bmp");
         QVERIFY(writeFile(path, QByteArray(10000000, 'x')));
-        QVERIFY(writeSheetBmp(sheetPicture(), path).ok());
+        QVERIFY(writeSheetFile(sheetPicture(), path).ok());
         QImage back(path);
         QCOMPARE(back.size(), QSize(1702, 1302));
         QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
@@ -73,7 +87,7 @@ private slots:
         QVERIFY(writeFile(dir.filePath("plain"), "plain"));
         for (const QString& path :
              {dir.filePath("missing/sheet.bmp"), dir.filePath("plain/x.bmp")}) {
-            const Result<void> result = writeSheetBmp(sheetPicture(), path);
+            const Result<void> result = writeSheetFile(sheetPicture(), path);
             QVERIFY2(!result.ok(), qPrintable(path));
             QVERIFY(!result.error().isEmpty());
         }
@@ -91,7 +105,7 @@ private slots:
 
         const Result<void> result = [&] {
             const FileSizeLimit fullDisk(100000);
-            return fullDisk.active() ? writeSheetBmp(sheetPicture(), path)
+            return fullDisk.active() ? writeSheetFile(sheetPicture(), path)
                                      : Result<void>(Failure{QString(), QString()});
         }();
 
@@ -109,7 +123,7 @@ private slots:
         const QString path = dir.filePath("sheet.bmp");
         QVERIFY(writeFile(path, "old"));
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-        const Result<void> result = writeSheetBmp(sheetPicture(), path);
+        const Result<void> result = writeSheetFile(sheetPicture(), path);
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!result.ok());
         QCOMPARE(contents(path), QByteArray("old"));

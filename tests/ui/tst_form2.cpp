@@ -1,11 +1,13 @@
 #include <QtTest>
 
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "window_fixture.h"
 #include "ui/form2.h"
@@ -24,6 +26,15 @@ const QRgb red = qRgb(220, 20, 30);
 const QPoint insidePiece0(1251 + 100, 201 + 100);
 const QPoint insidePiece4(1451 + 100, 201 + 100);
 
+// One notch of the mouse wheel, turned towards the user, over `target`.
+void wheel(QWidget* target, bool shift)
+{
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, shift ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(target, &event);
+}
+
 } // namespace
 
 class tst_Form2 : public QObject
@@ -40,10 +51,11 @@ private slots:
         QCOMPARE(form2->windowTitle(), QString("ハコミル"));
         QCOMPARE(form2->centralWidget()->size(), QSize(777, 577));
         QCOMPARE(form2->Picture3()->geometry(), QRect(0, 0, 1702, 1302));
+        QCOMPARE(form2->Picture3()->mapTo(form2->centralWidget(), QPoint(0, 0)), QPoint(0, 0));
         QCOMPARE(form2->Command1(1)->text(), QString("もどる"));
         QCOMPARE(form2->Command1(1)->geometry(), QRect(8, 16, 81, 33));
-        const QObjectList& order = form2->centralWidget()->children();
-        QVERIFY(order.indexOf(form2->Picture3()) < order.indexOf(form2->Command1(1)));
+        QCOMPARE(form2->centralWidget()->childAt(40, 30), form2->Command1(1)); // above the canvas
+        QCOMPARE(QApplication::focusWidget(), form2->Command1(1));
         for (int i = 0; i < 25; ++i)
             QCOMPARE(QSize(form2->Picture2(i).width(), form2->Picture2(i).height()),
                      QSize(200, 200));
@@ -59,11 +71,44 @@ private slots:
         QCOMPARE(items[2]->objectName(), QString("mnuprint"));
         QCOMPARE(items[2]->text(), QString("いんさつ"));
 
-        // Resizing the window moves nothing and scales nothing.
+        // Resizing the window moves nothing and scales nothing; beyond the canvas lies the colour
+        // of title-bar text (once the scroll bars, no longer needed, are gone).
         form2->resize(1900, 1500);
-        QTRY_COMPARE(form2->centralWidget()->width(), 1900);
+        QTRY_VERIFY(!form2->findChild<QScrollBar*>()->isVisible());
+        QCOMPARE(form2->centralWidget()->width(), 1900);
         QCOMPARE(form2->Picture3()->geometry(), QRect(0, 0, 1702, 1302));
         QCOMPARE(form2->Command1(1)->geometry(), QRect(8, 16, 81, 33));
+        const QImage shown = form2->centralWidget()->grab().toImage();
+        for (const QPoint beyond :
+             {QPoint(1702, 1302), QPoint(1899, 0), QPoint(0, shown.height() - 1)})
+            QCOMPARE(shown.pixel(beyond), form2->palette().color(QPalette::WindowText).rgb());
+    }
+
+    // Smaller than the canvas, the client area scrolls it beneath the back button, which keeps
+    // its place; the wheel over it scrolls too (with Shift sideways, a notch three lines of 20
+    // pixels), and the keys scroll while it has the focus.
+    void scrolling()
+    {
+        Program program;
+        Form2* form2 = program.form1->form2();
+        form2->showResult();
+        auto* area = qobject_cast<QAbstractScrollArea*>(form2->centralWidget());
+        const QScrollBar* down = area->verticalScrollBar();
+        QPushButton* back = form2->Command1(1);
+        const auto scrolled = [&] {
+            return QPoint(area->horizontalScrollBar()->value(), down->value());
+        };
+        wheel(back, true);
+        QCOMPARE(scrolled(), QPoint(60, 0));
+        QTest::keyClick(back, Qt::Key_End);
+        QCOMPARE(scrolled(), QPoint(60, 1302 - area->viewport()->height()));
+        QTest::keyClick(back, Qt::Key_PageUp);
+        QCOMPARE(scrolled(), QPoint(60, 1302 - 2 * area->viewport()->height()));
+        QCOMPARE(form2->Picture3()->mapTo(area, QPoint(0, 0)), -scrolled());
+        QTest::keyClick(back, Qt::Key_Home);
+        QCOMPARE(scrolled(), QPoint(60, 0));
+        QCOMPARE(back->geometry(), QRect(8, 16, 81, 33));
+        QCOMPARE(area->childAt(40, 30), back);
     }
 
     void conversion()

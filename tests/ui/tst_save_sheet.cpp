@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ui/save_sheet.h"
@@ -31,12 +32,52 @@ private slots:
         SaveSheet(services, nullptr, sheet());
         QCOMPARE(services.saveSetups.size(), std::size_t(1));
         const SaveDialogSetup& setup = services.saveSetups.front();
-        QCOMPARE(setup.initialFolder, ProgramFolderPath());
+        QCOMPARE(setup.initialFolder, ProgramFolderPath()); // the build tree: writable
         QVERIFY(setup.initialFolder.endsWith('/'));
         QCOMPARE(setup.filterDescription, QString("(*.bmp)"));
         QCOMPARE(setup.patterns, QStringList{"*.bmp"});
         QVERIFY(setup.confirmOverwrite);
         QVERIFY(services.messages.empty()); // cancelled: nothing said
+    }
+
+    // A user who cannot write to the program's folder (installed: /usr/bin) starts in Pictures,
+    // or at home when there is none. Run as root, the test runs again as the user nobody, for
+    // whom the build tree is read-only, in a home made for the row.
+    void startFolderOfAnotherUser_data()
+    {
+        QTest::addColumn<bool>("pictures");
+        QTest::newRow("pictures folder") << true;
+        QTest::newRow("no pictures folder") << false;
+    }
+    void startFolderOfAnotherUser()
+    {
+        QFETCH(bool, pictures);
+        const QString home = QDir::homePath();
+        if (qEnvironmentVariableIsSet("HAKOMIRU_TEST_AS_NOBODY")) {
+            QCOMPARE(sheetSaveDialogSetup().initialFolder, pictures ? home + "/Pictures" : home);
+            return;
+        }
+        if (::geteuid() != 0)
+            QSKIP("only root can run the test again as the user nobody");
+        QTemporaryDir made;
+        const QByteArray runtime = QFile::encodeName(made.filePath("runtime")); // or Qt makes one
+        QVERIFY(::chmod(QFile::encodeName(made.path()), 0755) == 0 && ::mkdir(runtime, 0700) == 0 &&
+                ::chown(runtime, 65534, 65534) == 0);
+        QVERIFY(!pictures || QDir(made.path()).mkdir("Pictures"));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", made.path());
+        environment.remove("XDG_CONFIG_HOME");
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        environment.insert("HAKOMIRU_TEST_AS_NOBODY", "1");
+        child.setProcessEnvironment(environment);
+        child.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                QCoreApplication::applicationFilePath(),
+                                QString("startFolderOfAnotherUser:") + QTest::currentDataTag()});
+        QVERIFY(child.waitForFinished(120000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitCode() == 0 && output.contains("PASS   : tst_SaveSheet::startFolder"),
+                 output.constData());
     }
 
     // The file is written at the path exactly as chosen, and reads back as the sheet.
