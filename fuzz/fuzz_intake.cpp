@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const PictureLoad load = loadPictureData(bytes, [&](QSize natural) {
                 return decodeSizeFor(natural, source.width(), mode, threshold);
             });
-            if (!load.picture)
+            if (!load.ok())
                 continue;
-            placePicture(*load.picture, SlotBoxes{source, preview}, mode, threshold);
+            placePicture(load.value(), SlotBoxes{source, preview}, mode, threshold);
         }
     }
     return 0;

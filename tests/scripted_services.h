@@ -85,7 +85,7 @@ public:
         if (beforeRead)
             beforeRead();
         PictureLoad load = loadPictureFile(path, decodeSizeFor);
-        loads.emplace_back(path, load.picture ? load.picture->image.size() : QSize());
+        loads.emplace_back(path, load.ok() ? load->image.size() : QSize());
         return load;
     }
 

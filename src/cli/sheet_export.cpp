@@ -41,11 +41,11 @@ Result<QImage> makeSheet(const ExportOptions& options)
                     PictureLoad load = loadPictureFile(given.path, [&](QSize natural) {
                         return pastedDecodeSize(natural, options.fitMode);
                     });
-                    if (!load.picture) {
-                        error = load.error;
+                    if (!load.ok()) {
+                        error = load.error();
                         return std::nullopt;
                     }
-                    return load.picture->image;
+                    return load->image;
                 },
                 options.fitMode);
             if (!placed)

@@ -29,12 +29,12 @@ Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName
     const PictureLoad loaded = load(fileName, [&](QSize naturalSize) {
         return decodeSizeFor(naturalSize, boxSide, fitMode, aspectThreshold);
     });
-    if (!loaded.picture)
-        return Failure{loaded.error, fileName};
-    if (loaded.picture->image.isNull() || loaded.picture->naturalSize.isEmpty())
+    if (!loaded.ok())
+        return Failure{loaded.error(), fileName};
+    if (loaded->image.isNull() || loaded->naturalSize.isEmpty())
         return Failure{QStringLiteral("the picture has no pixels"), fileName};
 
-    placePicture(*loaded.picture, boxes, fitMode, aspectThreshold);
+    placePicture(loaded.value(), boxes, fitMode, aspectThreshold);
     return {};
 }
 

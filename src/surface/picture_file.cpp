@@ -118,7 +118,7 @@ QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
 PictureLoad finish(Decoded decoded)
 {
     if (decoded.image.isNull())
-        return {std::nullopt, decoded.error.isEmpty() ? damaged : decoded.error};
+        return Failure{decoded.error.isEmpty() ? damaged : decoded.error};
     QImage image = std::move(decoded.image);
     const bool alpha = image.hasAlphaChannel();
     const QSize wanted = decoded.wanted;
@@ -130,8 +130,8 @@ PictureLoad finish(Decoded decoded)
         image.convertTo(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     }
     if (image.isNull())
-        return {std::nullopt, damaged};
-    return {Picture{image, decoded.natural}, {}};
+        return Failure{damaged};
+    return Picture{image, decoded.natural};
 }
 
 // Decodes through Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer
@@ -251,21 +251,21 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     headers.fileBytes = device.size();
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes)
-        return {std::nullopt, damaged};
+        return Failure{damaged};
     if (headers.png.colourKey16)
         return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor));
     headers.bmp = readBmpLayout(device);
     if (headers.bmp.route == BmpRoute::Damaged)
-        return {std::nullopt, damaged};
+        return Failure{damaged};
     if (headers.bmp.route == BmpRoute::Own)
         return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor));
     headers.jpeg = readJpegFrame(device);
     if (headers.jpeg && headers.jpeg->crowded)
-        return {std::nullopt, QStringLiteral("the picture data is damaged: more than %1 segments "
-                                             "before its picture")
-                                  .arg(crowdedJpeg)};
+        return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
+                                      "before its picture")
+                           .arg(crowdedJpeg)};
     if (!device.seek(0))
-        return {std::nullopt, QStringLiteral("the file could not be read")};
+        return Failure{QStringLiteral("the file could not be read")};
     return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor));
 }
 
@@ -275,9 +275,9 @@ PictureLoad loadPictureFile(const QString& path, const DecodeSizeFor& decodeSize
 {
     QFile file(path);
     if (!file.exists())
-        return {std::nullopt, QStringLiteral("file not found")};
+        return Failure{QStringLiteral("file not found")};
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("the file could not be read")};
+        return Failure{QStringLiteral("the file could not be read")};
     return readPicture(file, 0, decodeSizeFor);
 }
 

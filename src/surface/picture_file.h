@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include "surface/result.h"
+
 namespace hakomiru {
 
 // A picture as the program measures and paints it: the decoded pixels, possibly reduced, and the
@@ -19,11 +21,7 @@ struct Picture
 };
 
 // The outcome of reading a picture file: a picture, or the reader's own reason.
-struct PictureLoad
-{
-    std::optional<Picture> picture;
-    QString error;
-};
+using PictureLoad = Result<Picture>;
 
 // The most memory reading one picture may take, in bytes: the forms Qt's reader decodes it into
 // and the 32-bit form the program paints from, the JPEG reader's coefficient buffer, and the

@@ -11,6 +11,9 @@ namespace hakomiru {
 // file or picture it concerns where there is one.
 struct Failure
 {
+    Failure() = default;
+    Failure(QString why, QString about = {}) : reason(std::move(why)), subject(std::move(about)) {}
+
     QString reason;
     QString subject;
 };

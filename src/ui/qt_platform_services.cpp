@@ -140,8 +140,8 @@ std::optional<QImage> pictureFromMimeData(const QMimeData* data)
             continue;
         bytesOffered = true;
         const PictureLoad load = loadPictureData(data->data(format));
-        if (load.picture && !load.picture->image.isNull())
-            return load.picture->image;
+        if (load.ok() && !load->image.isNull())
+            return load->image;
     }
     if (!bytesOffered && data->hasImage()) {
         const QImage image = qvariant_cast<QImage>(data->imageData());

@@ -79,7 +79,7 @@ QByteArray windowSheet(const QString& folder, const QStringList& pictures, int f
             continue;
         const QString path = QDir(folder).filePath(pictures[i]);
         if (pasted) {
-            program.services.clipboard = loadPictureFile(path).picture->image;
+            program.services.clipboard = loadPictureFile(path)->image;
             program.action(pasteItems[i])->trigger();
         } else {
             program.services.openAnswers = {path};

@@ -30,7 +30,7 @@ struct Intake
             if (beforeRead)
                 beforeRead();
             PictureLoad loaded = loadPictureFile(file, decodeSize);
-            loads.emplace_back(file, loaded.picture ? loaded.picture->image.size() : QSize());
+            loads.emplace_back(file, loaded.ok() ? loaded->image.size() : QSize());
             return loaded;
         };
         return fillSlotFromFile(load, path, fitMode, boxes).ok();

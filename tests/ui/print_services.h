@@ -32,7 +32,10 @@ public:
         return acceptPrintDialog;
     }
     std::optional<QImage> clipboardPicture() override { return {}; }
-    PictureLoad loadPicture(const QString&, const DecodeSizeFor&) override { return {}; }
+    PictureLoad loadPicture(const QString&, const DecodeSizeFor&) override
+    {
+        return Failure{QStringLiteral("no pictures here")};
+    }
 
     int messages = 0;
     QWidget* lastOwner = nullptr; // the window the last print dialog was modal to
