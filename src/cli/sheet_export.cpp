@@ -47,10 +47,11 @@ std::vector<PictureLoad> readTogether(const std::vector<SlotPicture>& given,
                                       std::size_t end)
 {
     std::vector<std::future<PictureLoad>> others;
+    // A thread the system cannot start now leaves its picture to be read in this thread, later.
     for (std::size_t i = first + 1; i < end; ++i)
-        others.push_back(std::async(std::launch::async, [&given, &sizes, i] {
-            return loadPictureFile(given[i].path, sizes[i]);
-        }));
+        others.push_back(
+            std::async(std::launch::async | std::launch::deferred,
+                       [&given, &sizes, i] { return loadPictureFile(given[i].path, sizes[i]); }));
     std::vector<PictureLoad> loads;
     loads.push_back(loadPictureFile(given[first].path, sizes[first]));
     for (std::future<PictureLoad>& other : others)
