@@ -1,5 +1,6 @@
 // Speed of the conversion, of opening large photos and of writing the sheet, each next to a
-// yardstick measured in the same run: a plain copy of the canvas bytes, a full-size decode.
+// yardstick measured in the same run: a plain copy of the canvas bytes, a full-size decode, djpeg's
+// 1/8-scale decode.
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -33,15 +35,16 @@ QTemporaryDir& scratch()
     return dir;
 }
 
-// A photo-like JPEG: smooth gradients with fine noise, so it compresses like a real photo.
-QString photo(int width, int height)
+// A photo-like JPEG: smooth gradients with fine noise, so it compresses like a real photo. Each
+// seed gives another photo.
+QString photo(int width, int height, quint32 seed = 42)
 {
     const QString path =
-        scratch().filePath(QStringLiteral("photo-%1x%2.jpg").arg(width).arg(height));
+        scratch().filePath(QStringLiteral("photo-%1x%2-%3.jpg").arg(width).arg(height).arg(seed));
     if (QFile::exists(path))
         return path;
     QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(42);
+    QRandomGenerator random(seed);
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
@@ -157,6 +160,77 @@ void fullDecode(benchmark::State& state)
 BENCHMARK(fullDecode)->Name("full decode 24 MP")->Args({6000, 4000})->Unit(benchmark::kMillisecond);
 BENCHMARK(fullDecode)->Name("full decode 48 MP")->Args({8000, 6000})->Unit(benchmark::kMillisecond);
 
+// Runs `program` with `arguments`, on the first core only when `oneCore`; false when it fails.
+bool runProgram(const QString& program, QStringList arguments, bool oneCore)
+{
+    QProcess process;
+    if (oneCore)
+        arguments.prepend(program);
+    process.start(oneCore ? QStringLiteral("taskset") : program,
+                  oneCore ? QStringList{QStringLiteral("-c"), QStringLiteral("0")} + arguments
+                          : arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+QStringList threePhotos()
+{
+    return {photo(6000, 4000, 1), photo(6000, 4000, 2), photo(6000, 4000, 3)};
+}
+
+// The exporter making a sheet from three 24 MP photos, start to finish, on every core (range 0)
+// or on one.
+void exportThreePhotos(benchmark::State& state)
+{
+    const QStringList photos = threePhotos();
+    const QStringList arguments{
+        QStringLiteral("-a"), photos[0],
+        QStringLiteral("-b"), photos[1],
+        QStringLiteral("-c"), photos[2],
+        QStringLiteral("-o"), scratch().filePath(QStringLiteral("three.bmp"))};
+    for (auto _ : state)
+        if (!runProgram(QStringLiteral(HAKOMIRU_SHEET), arguments, state.range(0) == 1)) {
+            state.SkipWithError("the exporter failed");
+            break;
+        }
+}
+BENCHMARK(exportThreePhotos)
+    ->Name("hakomiru-sheet, three 24 MP JPEGs")
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(exportThreePhotos)
+    ->Name("hakomiru-sheet, three 24 MP JPEGs, one core")
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The floor of any reduced decode: djpeg decoding the same three photos at 1/8 scale, one after
+// another (the entropy decoding that no reduction skips).
+void djpegEighths(benchmark::State& state)
+{
+    const QStringList photos = threePhotos();
+    for (auto _ : state)
+        for (const QString& photo : photos)
+            if (!runProgram(QStringLiteral("djpeg"),
+                            {QStringLiteral("-scale"), QStringLiteral("1/8"),
+                             QStringLiteral("-outfile"), QStringLiteral("/dev/null"), photo},
+                            state.range(0) == 1)) {
+                state.SkipWithError("djpeg failed (package libjpeg-turbo-progs)");
+                return;
+            }
+}
+BENCHMARK(djpegEighths)
+    ->Name("djpeg -scale 1/8, three 24 MP JPEGs in series")
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(djpegEighths)
+    ->Name("djpeg -scale 1/8, three 24 MP JPEGs in series, one core")
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 void saveSheet(benchmark::State& state)
 {
     Sheet sheet;
@@ -233,6 +307,12 @@ int main(int argc, char** argv)
                "open 24 MP JPEG into a slot / full decode", 0.6);
     printRatio(reporter, "open into slot 48 MP", "full decode 48 MP",
                "open 48 MP JPEG into a slot / full decode", 0.6);
+    printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs",
+               "djpeg -scale 1/8, three 24 MP JPEGs in series",
+               "sheet of three 24 MP JPEGs / djpeg 1/8 in series", 0.8);
+    printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs, one core",
+               "djpeg -scale 1/8, three 24 MP JPEGs in series, one core", "the same on one core",
+               1.1);
     benchmark::Shutdown();
     return 0;
 }

@@ -16,7 +16,7 @@ if [ "$what" = "test" ]; then
         xvfb xauth xclip xdotool x11-utils imagemagick poppler-utils
         cups cups-client cups-bsd printer-driver-cups-pdf
         clang-14 libclang-rt-14-dev clang-format-14
-        libbenchmark-dev time appstream
+        libbenchmark-dev time appstream libjpeg-turbo-progs
         desktop-file-utils dpkg-dev file lintian devscripts
     )
 fi

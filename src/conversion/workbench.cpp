@@ -34,6 +34,11 @@ Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitM
     return hakomiru::fillSlotFromFile(load, path, fitMode, slotBoxes(slot));
 }
 
+DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
+{
+    return hakomiru::fileDecodeSizeFor(sourceBox(slot), fitMode);
+}
+
 Result<void> Workbench::fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode)
 {
     return hakomiru::fillSlotFromPicture(pasted, fitMode, slotBoxes(slot));

@@ -38,6 +38,8 @@ public:
     // fillSlotFromFile). A failure leaves the slot's boxes cleared.
     Result<void> fillSlotFromFile(int slot, const QString& path, int fitMode,
                                   const PictureLoader& load = loadFromFile);
+    // The size fillSlotFromFile decodes a picture file at for slot 0..5 (see fileDecodeSizeFor).
+    [[nodiscard]] DecodeSizeFor fileDecodeSizeFor(int slot, int fitMode);
     // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture).
     Result<void> fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode);
 

@@ -16,6 +16,16 @@ void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double a
     }
 }
 
+DecodeSizeFor fileDecodeSizeFor(const Surface& source, int fitMode)
+{
+    // The picture is decoded once, at the size the larger (source) box needs; a large photo is
+    // never held at its full size.
+    const int boxSide = std::max(source.width(), source.height());
+    return [boxSide, fitMode](QSize naturalSize) {
+        return decodeSizeFor(naturalSize, boxSide, fitMode, fileAspectThreshold);
+    };
+}
+
 Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName, int fitMode,
                               SlotBoxes boxes)
 {
@@ -23,12 +33,7 @@ Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName
     const double aspectThreshold = fileAspectThreshold;
     boxes.preview.clear();
 
-    // The picture is decoded once, at the size the larger (source) box needs; a large photo is
-    // never held at its full size.
-    const int boxSide = std::max(boxes.source.width(), boxes.source.height());
-    const PictureLoad loaded = load(fileName, [&](QSize naturalSize) {
-        return decodeSizeFor(naturalSize, boxSide, fitMode, aspectThreshold);
-    });
+    const PictureLoad loaded = load(fileName, fileDecodeSizeFor(boxes.source, fitMode));
     if (!loaded.ok())
         return Failure{loaded.error(), fileName};
     if (loaded->image.isNull() || loaded->naturalSize.isEmpty())

@@ -139,7 +139,7 @@ PictureLoad finish(Decoded decoded)
 // `headers` when the reader cannot tell it before decoding. The device must be at its start and
 // untouched by the header reads since.
 Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor)
+                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
 {
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
@@ -171,6 +171,13 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
         }
         if (const std::optional<QString> why = refusal(stored, cost, headers))
             return failed(*why);
+        if (costOnly) {
+            *costOnly = cost;
+            return {};
+        }
+    } else if (costOnly) { // known only after decoding: reckoned at the most it may take
+        *costOnly = pictureMemoryBudget;
+        return {};
     }
 
     reader.setAllocationLimit(
@@ -191,7 +198,7 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
 
 // A BMP that Qt's reader gets wrong, read by the program's own reader.
 Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor)
+                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
 {
     const BmpLayout& layout = headers.bmp;
     Decoded decoded;
@@ -202,6 +209,10 @@ Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes
                         (alpha && !decoded.wanted.isValid() ? pixels(layout.size) * 4 : 0);
     if (const std::optional<QString> why = refusal(layout.size, cost, headers))
         return failed(*why);
+    if (costOnly) {
+        *costOnly = cost;
+        return {};
+    }
     decoded.image = readBmp(device, layout);
     return decoded;
 }
@@ -210,7 +221,7 @@ Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes
 // colour's chunk is left out, in 16 bits a channel; the program then makes every pixel of exactly
 // that colour transparent.
 Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                       const DecodeSizeFor& decodeSizeFor)
+                       const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
 {
     const PngChunks& png = headers.png;
     const qint64 fileBytes = headers.fileBytes;
@@ -219,6 +230,10 @@ Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldByt
                         (wanted.isValid() ? 0 : pixels(png.size) * 4);
     if (const std::optional<QString> why = refusal(png.size, cost, headers))
         return failed(*why);
+    if (costOnly) {
+        *costOnly = cost;
+        return {};
+    }
     QByteArray bytes = bytesAt(device, 0, fileBytes);
     if (bytes.size() != fileBytes)
         return failed(QStringLiteral("the file could not be read"));
@@ -228,7 +243,8 @@ Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldByt
     buffer.open(QIODevice::ReadOnly);
     Headers withoutKey = headers;
     withoutKey.fileBytes = bytes.size();
-    Decoded decoded = decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor);
+    Decoded decoded =
+        decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor, nullptr);
     if (decoded.image.isNull())
         return decoded;
     if (decoded.image.depth() != 64)
@@ -244,7 +260,10 @@ Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldByt
     return decoded;
 }
 
-PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
+// Reads the picture in `device`. With `costOnly`, decodes nothing and stores there what reading it
+// would take (0 for a picture refused before decoding).
+PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor,
+                        qint64* costOnly = nullptr)
 {
     // The program's own header reads come first: Qt's reader must find the device untouched.
     Headers headers;
@@ -253,12 +272,12 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     if (headers.png.claimsMissingBytes)
         return Failure{damaged};
     if (headers.png.colourKey16)
-        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor));
+        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor, costOnly));
     headers.bmp = readBmpLayout(device);
     if (headers.bmp.route == BmpRoute::Damaged)
         return Failure{damaged};
     if (headers.bmp.route == BmpRoute::Own)
-        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor));
+        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor, costOnly));
     headers.jpeg = readJpegFrame(device);
     if (headers.jpeg && headers.jpeg->crowded)
         return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
@@ -266,7 +285,7 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
                            .arg(crowdedJpeg)};
     if (!device.seek(0))
         return Failure{QStringLiteral("the file could not be read")};
-    return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor));
+    return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor, costOnly));
 }
 
 } // namespace
@@ -279,6 +298,16 @@ PictureLoad loadPictureFile(const QString& path, const DecodeSizeFor& decodeSize
     if (!file.open(QIODevice::ReadOnly))
         return Failure{QStringLiteral("the file could not be read")};
     return readPicture(file, 0, decodeSizeFor);
+}
+
+qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 cost = 0;
+    (void)readPicture(file, 0, decodeSizeFor, &cost);
+    return cost;
 }
 
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)

@@ -52,6 +52,11 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 [[nodiscard]] PictureLoad loadPictureFile(const QString& path,
                                           const DecodeSizeFor& decodeSizeFor = {});
 
+// The memory, in bytes, that loadPictureFile would take to read the picture at `path` (as
+// pictureMemoryBudget counts it), worked out from its header without decoding it: 0 for a file
+// refused before decoding, pictureMemoryBudget for one whose size shows only once decoded.
+[[nodiscard]] qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor = {});
+
 // The same for bytes already in memory (a dropped or pasted picture, the fuzz target).
 [[nodiscard]] PictureLoad loadPictureData(const QByteArray& data,
                                           const DecodeSizeFor& decodeSizeFor = {});

@@ -7,8 +7,11 @@
 #include <QProcess>
 #include <QPushButton>
 
-#include "ui/form2.h"
+#include "cli/export_options.h"
+#include "cli/sheet_export.h"
 #include "output/print_test_support.h"
+#include "output/sheet_file.h"
+#include "ui/form2.h"
 #include "surface/picture_file.h"
 #include "test_pictures.h"
 #include "ui/window_fixture.h"
@@ -177,6 +180,20 @@ private slots:
         const QByteArray saved = windowSheet(folder(), pictures, fitMode, pasted);
         QVERIFY(!saved.isEmpty());
         QVERIFY2(exported == saved, qPrintable(firstDifference(exported, saved)));
+
+        // Decoded side by side and one after another, the pictures make the same sheet.
+        ExportOptions options;
+        options.fitMode = fitMode;
+        options.pasted = pasted;
+        for (int i = 0; i < 3; ++i)
+            if (!pictures[i].isEmpty())
+                options.pictures[std::size_t(i)] = m_dir.filePath(pictures[i]);
+        for (const Decoding decoding : {Decoding::SideBySide, Decoding::OneAfterAnother}) {
+            const Result<QImage> sheet = makeSheet(options, decoding);
+            QVERIFY(sheet);
+            const QByteArray bytes = encodeSheetFile(sheet.value(), "s.bmp").value();
+            QVERIFY2(bytes == saved, qPrintable(firstDifference(bytes, saved)));
+        }
 
         if (pasted) { // the slightly portrait picture lies otherwise when opened from its file
             arguments.removeAll("--pasted");
