@@ -19,24 +19,18 @@ namespace hakomiru {
 
 namespace {
 
-// A pasted picture arrives whole, as the clipboard hands it over, and is decoded whole to be
-// placed the same. One too large for the picture reader to hold whole (a phone photo of 48
-// megapixels) is decoded at the size the source box needs, as an opened picture is, rather than
-// refused.
-QSize pastedDecodeSize(QSize natural, int fitMode)
-{
-    const qint64 limitBytes = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
-    const qint64 wholeBytes = qint64(natural.width()) * natural.height() * 4;
-    if (limitBytes == 0 || wholeBytes <= limitBytes)
-        return natural;
-    return decodeSizeFor(natural, sourceBoxSide, fitMode, pasteAspectThreshold());
-}
-
-// The size a pasted picture is decoded at for `fitMode` (see pastedDecodeSize).
+// The size a pasted picture is decoded at for `fitMode`. A pasted picture arrives whole, as the
+// clipboard hands it over, and is decoded whole to be placed the same. One too large for the
+// picture reader to hold whole (a phone photo of 48 megapixels) is decoded at the size the source
+// box needs, as an opened picture is, rather than refused.
 DecodeSizeFor pastedDecodeSizeFor(int fitMode)
 {
     return [fitMode](QSize natural) {
-        return pastedDecodeSize(natural, fitMode);
+        const qint64 limitBytes = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+        const qint64 wholeBytes = qint64(natural.width()) * natural.height() * 4;
+        if (limitBytes == 0 || wholeBytes <= limitBytes)
+            return natural;
+        return decodeSizeFor(natural, sourceBoxSide, fitMode, pasteAspectThreshold());
     };
 }
 

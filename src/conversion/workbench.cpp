@@ -54,9 +54,4 @@ void Workbench::convert()
     convertSheet(slotSources(), m_pieces, m_canvas);
 }
 
-PictureLoad Workbench::loadFromFile(const QString& path, const DecodeSizeFor& decodeSizeFor)
-{
-    return loadPictureFile(path, decodeSizeFor);
-}
-
 } // namespace hakomiru

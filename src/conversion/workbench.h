@@ -37,7 +37,7 @@ public:
     // Fills slot 0..5 from a picture file read through `load`, fitted by `fitMode` (see
     // fillSlotFromFile). A failure leaves the slot's boxes cleared.
     Result<void> fillSlotFromFile(int slot, const QString& path, int fitMode,
-                                  const PictureLoader& load = loadFromFile);
+                                  const PictureLoader& load = loadPictureFile);
     // The size fillSlotFromFile decodes a picture file at for slot 0..5 (see fileDecodeSizeFor).
     [[nodiscard]] DecodeSizeFor fileDecodeSizeFor(int slot, int fitMode);
     // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture).
@@ -46,9 +46,6 @@ public:
     // Cuts the six slot pictures into pieces, places them on the canvas and draws the sheet's
     // lines. The canvas is not cleared first.
     void convert();
-
-    // Reads a picture file with the picture reader.
-    static PictureLoad loadFromFile(const QString& path, const DecodeSizeFor& decodeSizeFor);
 
 private:
     std::vector<Surface> m_sources;

@@ -103,12 +103,14 @@ private slots:
         const QByteArray old(5000, 'o');
         QVERIFY(writeFile(path, old));
 
+        bool limited = false;
         const Result<void> result = [&] {
             const FileSizeLimit fullDisk(100000);
-            return fullDisk.active() ? writeSheetFile(sheetPicture(), path)
-                                     : Result<void>(Failure{QString(), QString()});
+            limited = fullDisk.active();
+            return writeSheetFile(sheetPicture(), path);
         }();
 
+        QVERIFY(limited);
         QVERIFY(!result.ok());
         QVERIFY(!result.error().isEmpty());
         QCOMPARE(contents(path), old);
