@@ -23,7 +23,7 @@ const char* const usage =
     "Fill the slots 絵A, 絵B and 絵C from picture files (BMP, JPEG, GIF) or from the\n"
     "clipboard, press 変換, and the pictures are cut into 24 quarters and laid out as a\n"
     "net shaped like a hash sign (#), framed by cut and fold lines with glue tabs. The\n"
-    "sheet is shown, saved as a BMP file, or printed on A4, B5, B4 or A3 paper.\n"
+    "sheet is shown, saved as a BMP or PNG file, or printed on A4, B5, B4 or A3 paper.\n"
     "\n"
     "Options:\n"
     "  --help          show this text and exit\n"

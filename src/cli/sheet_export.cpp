@@ -13,6 +13,7 @@
 #include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "picture/picture_file.h"
+#include "surface/program_title.h"
 
 namespace hakomiru {
 
@@ -124,7 +125,7 @@ Result<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup)
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("hakomiru-sheet"));
-        writer.setTitle(QStringLiteral("ハコミル"));
+        writer.setTitle(programTitle);
         if (!writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter) ||
             !applyPageSetup(writer, setup))
             return Failure{QStringLiteral("the page cannot be set up"), {}};

@@ -7,6 +7,7 @@
 
 #include "conversion/sheet.h"
 #include "surface/surface.h"
+#include "ui/window_look.h"
 
 class QAction;
 class QMenu;
@@ -18,6 +19,7 @@ namespace hakomiru {
 class Form3;
 class PictureBox;
 class PlatformServices;
+class SheetView;
 class Workbench;
 struct ProgramState;
 
@@ -52,7 +54,7 @@ public:
     void showResult();
 
     // The size of the client area below the menu bar, as designed.
-    static constexpr QSize clientSize{777, 577};
+    static constexpr QSize clientSize{twipsToPixels(11655), twipsToPixels(8655)};
 
 signals:
     // "もどる" was pressed: the window has hidden itself.
@@ -73,6 +75,7 @@ private:
     Workbench& m_workbench;
     PlatformServices& m_services;
     PictureBox* m_picture3 = nullptr;
+    SheetView* m_view = nullptr;
     QPushButton* m_command1 = nullptr;
     QMenu* m_mnufile2 = nullptr;
     std::unique_ptr<QPrinter> m_printer;
