@@ -1,6 +1,7 @@
 #include "ui/form2.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -55,11 +56,13 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
     m_mnufile2->setObjectName(QStringLiteral("mnufile2"));
     QAction* save = m_mnufile2->addAction(QStringLiteral("名前をつけて　ほぞん"));
     save->setObjectName(QStringLiteral("mnusave"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QAction::triggered, this, &Form2::mnusave_Click);
     QAction* separator = m_mnufile2->addSeparator();
     separator->setObjectName(QStringLiteral("mnuh2"));
     QAction* print = m_mnufile2->addAction(QStringLiteral("いんさつ"));
     print->setObjectName(QStringLiteral("mnuprint"));
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(print, &QAction::triggered, this, &Form2::mnuprint_Click);
 
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
@@ -86,6 +89,12 @@ QPushButton* Form2::Command1(int index) const
 }
 
 void Form2::showResult()
+{
+    m_view->scrollToCorner();
+    bringForward();
+}
+
+void Form2::bringForward()
 {
     m_picture3->update();
     show();
@@ -117,7 +126,7 @@ void Form2::mnuprint_Click()
         m_form3 = new Form3(m_state, this);
         connect(m_form3, &Form3::unloaded, this, [this] { m_form3.clear(); });
         connect(m_form3, &Form3::printRequested, this, &Form2::printSheet);
-        connect(m_form3, &Form3::dismissed, this, &Form2::showResult);
+        connect(m_form3, &Form3::dismissed, this, &Form2::bringForward);
     }
     m_form3->show();
     m_form3->raise();

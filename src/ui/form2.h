@@ -50,7 +50,8 @@ public:
     // The printer the sheet goes to; it keeps its settings for the whole run.
     [[nodiscard]] QPrinter& printer() { return *m_printer; }
 
-    // Shows the window with the canvas as it is now, not modal, and brings it to the front.
+    // Shows a new sheet: the window with the canvas as it is now, from its top-left corner, not
+    // modal, brought to the front.
     void showResult();
 
     // The size of the client area below the menu bar, as designed.
@@ -69,6 +70,8 @@ private slots:
     void mnuprint_Click();
 
 private:
+    // Shows the window again, not modal, and brings it to the front; the sheet keeps its scroll.
+    void bringForward();
     void printSheet();
 
     ProgramState& m_state;
