@@ -144,6 +144,11 @@ def midtone_bmps():
     midtone_palette_bmp("bmp-39-8bit-os2.bmp", 12, 8,
                         [(25, 35, 45), (190, 70, 60), (80, 180, 100), (70, 90, 200),
                          (230, 230, 130)], (1, 2, 3, 4, 0))
+    # 9 x 6 with 5 colours: the file is shorter than a palette of 256 colours would be.
+    colours = [(25, 35, 45), (190, 70, 60), (80, 180, 100), (70, 90, 200), (230, 230, 130)]
+    save("bmp-9x6-8bit-os2.bmp",
+         bmp(struct.pack("<IHHHH", 12, 9, 6, 1, 8), b"".join(bytes(c[::-1]) for c in colours),
+             quadrants(1, 2, 3, 4, 0, w=9, h=6, side=1), bytes))
     rgb = [(200, 120, 40), (90, 180, 30), (40, 70, 190), (150, 150, 150), (10, 20, 30)]
     save("bmp-39-24bit-os2.bmp", bmp(os2_header(12, 24), b"", quadrants(*rgb, w=ODD),
                                      lambda row: b"".join(bytes(c[::-1]) for c in row)))

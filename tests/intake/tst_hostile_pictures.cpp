@@ -105,6 +105,10 @@ private slots:
             << "bmp-39-8bit-os2.bmp" << QSize(39, 30)
             << QList<QRgb>{qRgb(190, 70, 60), qRgb(80, 180, 100), qRgb(70, 90, 200),
                            qRgb(230, 230, 130), qRgb(25, 35, 45)};
+        QTest::newRow("9 x 6, 8 bits, os/2, a file shorter than 256 colours")
+            << "bmp-9x6-8bit-os2.bmp" << QSize(9, 6)
+            << QList<QRgb>{qRgb(190, 70, 60), qRgb(80, 180, 100), qRgb(70, 90, 200),
+                           qRgb(230, 230, 130), qRgb(25, 35, 45)};
         QTest::newRow("39 wide, 24 bits, os/2")
             << "bmp-39-24bit-os2.bmp" << QSize(39, 30)
             << QList<QRgb>{qRgb(200, 120, 40), qRgb(90, 180, 30), qRgb(40, 70, 190),
