@@ -381,6 +381,11 @@ private slots:
             << "\"huge.bmp\": the picture is too large";
         QTest::newRow("sheet over its picture")
             << QStringList{"-a", "old.bmp", "-o", "./old.bmp"} << 2 << "old.bmp";
+        // "link.bmp" is a symbolic link to old.bmp: the same file under another name.
+        QTest::newRow("sheet over its picture, the picture through a link")
+            << QStringList{"-a", "link.bmp", "-o", "old.bmp"} << 2 << "old.bmp";
+        QTest::newRow("page over its picture, the page through a link")
+            << QStringList{"-b", "old.bmp", "--pdf", "link.bmp"} << 2 << "link.bmp";
     }
     void failures()
     {
@@ -394,6 +399,7 @@ private slots:
         QVERIFY(savePicture(solidPicture(20, 10, qRgb(1, 2, 3)), here.filePath("old.bmp"), "bmp"));
         QVERIFY(writeFile(here.filePath("old.pdf"), "%PDF-1.4 an old page\n"));
         QVERIFY(here.mkdir("folder.bmp"));
+        QVERIFY(QFile::link("old.bmp", here.filePath("link.bmp")));
         // A whole 24-bit BMP of 12000 x 12000 (576 MB decoded), its rows left sparse.
         QImage huge(1, 1, QImage::Format_RGB32);
         QByteArray hugeHeader;

@@ -72,6 +72,28 @@ private slots:
         QTest::newRow("piece 8") << 8 << QPoint(451, 1001);
         QTest::newRow("piece 0") << 0 << QPoint(1251, 201);
         QTest::newRow("piece 23") << 23 << QPoint(451, 601);
+        // The other 18 cells, from the map of the net (rows 1..6 at y = 1, 201, .. 1001; columns
+        // 1..8 at x = 51, 251, .. 1451): band rows 2 and 5 hold 5 1 16 12 13 17 0 4 and
+        // 7 3 18 14 15 19 2 6; strip columns 3 and 6 hold, in rows 1, 3, 4 and 6, 10 21 23 8
+        // and 11 20 22 9.
+        QTest::newRow("piece 1") << 1 << QPoint(251, 201);
+        QTest::newRow("piece 2") << 2 << QPoint(1251, 801);
+        QTest::newRow("piece 3") << 3 << QPoint(251, 801);
+        QTest::newRow("piece 6") << 6 << QPoint(1451, 801);
+        QTest::newRow("piece 7") << 7 << QPoint(51, 801);
+        QTest::newRow("piece 9") << 9 << QPoint(1051, 1001);
+        QTest::newRow("piece 11") << 11 << QPoint(1051, 1);
+        QTest::newRow("piece 12") << 12 << QPoint(651, 201);
+        QTest::newRow("piece 13") << 13 << QPoint(851, 201);
+        QTest::newRow("piece 14") << 14 << QPoint(651, 801);
+        QTest::newRow("piece 15") << 15 << QPoint(851, 801);
+        QTest::newRow("piece 16") << 16 << QPoint(451, 201);
+        QTest::newRow("piece 17") << 17 << QPoint(1051, 201);
+        QTest::newRow("piece 18") << 18 << QPoint(451, 801);
+        QTest::newRow("piece 19") << 19 << QPoint(1051, 801);
+        QTest::newRow("piece 20") << 20 << QPoint(1051, 401);
+        QTest::newRow("piece 21") << 21 << QPoint(451, 401);
+        QTest::newRow("piece 22") << 22 << QPoint(1051, 601);
     }
     void piecesLandInTheirCells()
     {

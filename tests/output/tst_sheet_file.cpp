@@ -1,7 +1,10 @@
 #include <QtTest>
 
+#include <optional>
+
 #include <unistd.h>
 
+#include "as_nobody.h"
 #include "file_size_limit.h"
 #include "output/sheet_file.h"
 #include "test_pictures.h"
@@ -117,18 +120,38 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
     }
 
+    // A folder the user cannot make files in, holding a file the user may write: the sheet must
+    // still not be written into the old file in place, which a full disk would leave cut short.
+    // Run as root, the rows run again as the user nobody, whom permissions bind.
+    void readOnlyFolder_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("read-only folder") << false;
+        QTest::newRow("read-only folder, full disk") << true;
+    }
     void readOnlyFolder()
     {
-        if (geteuid() == 0)
-            QSKIP("root writes into read-only folders; the other failure cases cover the path");
+        QFETCH(bool, fullDisk);
+        if (geteuid() == 0) {
+            const QString failure = rerunAsNobody(*this);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
         QTemporaryDir dir;
         const QString path = dir.filePath("sheet.bmp");
         QVERIFY(writeFile(path, "old"));
+        std::optional<FileSizeLimit> limit;
+        if (fullDisk) {
+            limit.emplace(100000);
+            QVERIFY(limit->active());
+        }
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
         const Result<void> result = writeSheetFile(sheetPicture(), path);
+        limit.reset();
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!result.ok());
         QCOMPARE(contents(path), QByteArray("old"));
+        QCOMPARE(entries(dir.path()), QStringList{"sheet.bmp"});
     }
 
     void programFolderEndsInOneSeparator()

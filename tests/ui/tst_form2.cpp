@@ -111,6 +111,32 @@ private slots:
         QCOMPARE(scrolled(), QPoint(60, 0));
         QCOMPARE(back->geometry(), QRect(8, 16, 81, 33));
         QCOMPARE(area->childAt(40, 30), back);
+
+        // Every scroll key, each pressed where scrolling the other way would end elsewhere: an
+        // arrow moves one line of 20 pixels, a page key the view's height.
+        const int page = area->viewport()->height();
+        const int bottom = 1302 - page;
+        const std::pair<Qt::Key, QPoint> keys[] = {
+            {Qt::Key_Right, {80, 0}},
+            {Qt::Key_Right, {100, 0}},
+            {Qt::Key_Left, {80, 0}},
+            {Qt::Key_Down, {80, 20}},
+            {Qt::Key_Down, {80, 40}},
+            {Qt::Key_Up, {80, 20}},
+            {Qt::Key_PageDown, {80, 20 + page}},
+            {Qt::Key_PageUp, {80, 20}},
+            {Qt::Key_End, {80, bottom}},
+            {Qt::Key_Up, {80, bottom - 20}},
+            {Qt::Key_Home, {80, 0}},
+        };
+        for (const auto& [key, expected] : keys) {
+            QTest::keyClick(back, key);
+            QVERIFY2(scrolled() == expected, qPrintable(QStringLiteral("after %1: %2, %3")
+                                                            .arg(QKeySequence(key).toString())
+                                                            .arg(scrolled().x())
+                                                            .arg(scrolled().y())));
+        }
+        QCOMPARE(back->geometry(), QRect(8, 16, 81, 33));
     }
 
     void conversion()
