@@ -3,13 +3,15 @@
 #include <QPrinter>
 
 #include "output/page_layout.h"
+#include "output/sharp_page.h"
 #include "ui/platform_services.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
 
-PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas, int paperSize,
-                       int paperOrientation, QPrinter& printer)
+PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas,
+                       const SheetDrawing& drawing, int paperSize, int paperOrientation,
+                       QPrinter& printer)
 {
     if (!services.choosePrinter(owner, printer))
         return PrintResult::Cancelled;
@@ -21,7 +23,7 @@ PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canv
     // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
     if (!applyPageSetup(printer, pageSetupFor(paperSize, paperOrientation)))
         return PrintResult::Failed;
-    if (!paintSheetOnPage(printer, canvas.picture(), QSizeF(canvas.width(), canvas.height())))
+    if (!paintSharpSheetOnPage(printer, drawing, pictureDpiFor(printer.resolution())))
         return PrintResult::Failed;
     const QPrinter::PrinterState endState = printer.printerState();
     if (endState == QPrinter::Error || endState == QPrinter::Aborted)

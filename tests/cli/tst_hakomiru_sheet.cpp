@@ -189,9 +189,9 @@ private slots:
             if (!pictures[i].isEmpty())
                 options.pictures[std::size_t(i)] = m_dir.filePath(pictures[i]);
         for (const Decoding decoding : {Decoding::SideBySide, Decoding::OneAfterAnother}) {
-            const Result<QImage> sheet = makeSheet(options, decoding);
+            const Result<MadeSheet> sheet = makeSheet(options, decoding);
             QVERIFY(sheet);
-            const QByteArray bytes = encodeSheetFile(sheet.value(), "s.bmp").value();
+            const QByteArray bytes = encodeSheetFile(sheet->canvas, "s.bmp").value();
             QVERIFY2(bytes == saved, qPrintable(firstDifference(bytes, saved)));
         }
 
