@@ -14,7 +14,7 @@
 #include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "output/sharp_page.h"
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 
 namespace hakomiru {
 
