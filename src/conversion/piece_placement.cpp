@@ -22,7 +22,11 @@ QSize sheetCanvasSize(const Surface& pieceBox0)
 
 QPointF pieceCorner(int piece, float W, float H)
 {
-    const Cell cell = PieceLayout.at(std::size_t(piece));
+    return cellCorner(PieceLayout.at(std::size_t(piece)), W, H);
+}
+
+QPointF cellCorner(Cell cell, float W, float H)
+{
     const float sheetMargin = W / 4;
     const float left = float(cell.column - 1) * W + 1 + sheetMargin;
     const float top = float(cell.row - 1) * H + 1;

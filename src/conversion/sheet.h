@@ -84,6 +84,8 @@ struct QuarterMap
 // The top-left corner of piece k's cell on the canvas, for pieces of W x H pixels, as PlacePieces
 // places it.
 [[nodiscard]] QPointF pieceCorner(int piece, float pieceWidth, float pieceHeight);
+// The top-left corner of a cell of the grid, for pieces of W x H pixels.
+[[nodiscard]] QPointF cellCorner(Cell cell, float pieceWidth, float pieceHeight);
 
 // Moves pieces 0..23 to their cells (Left, Top) and paints each, at its natural size, onto the
 // canvas at the position read back. The canvas is not cleared first. Cell (r, c) starts at

@@ -20,9 +20,10 @@ namespace {
 
 constexpr double jpegQuality = 94;
 
-// The canvas pixels that the outside of the net reaches: blank pixels joined to the canvas's edge
-// by blank pixels side by side (a diagonal line of pixels, joined only at corners, is a wall).
-std::vector<bool> outsideOfTheNet(const Surface& lines)
+// The canvas pixels of the outside of the net: blank pixels joined by blank pixels side by side
+// (a diagonal line of pixels, joined only at corners, is a wall) to the canvas's edge or to one of
+// `seeds`.
+std::vector<bool> outsideOfTheNet(const Surface& lines, const std::vector<QPoint>& seeds)
 {
     const int width = lines.width();
     const int height = lines.height();
@@ -46,6 +47,8 @@ std::vector<bool> outsideOfTheNet(const Surface& lines)
         reach(0, y);
         reach(width - 1, y);
     }
+    for (const QPoint& seed : seeds)
+        reach(seed.x(), seed.y());
     while (!next.empty()) {
         const QPoint p = next.front();
         next.pop_front();
@@ -84,12 +87,12 @@ int root(std::vector<int>& parent, int i)
     return i;
 }
 
-// The cut lines as one closed polygon, or nothing when they are not exactly one loop.
-std::vector<QPointF> closedOutline(const std::vector<QLineF>& cut)
+// The cut lines as closed polygons, or nothing when they do not all close into loops.
+std::vector<std::vector<QPointF>> closedOutlines(const std::vector<QLineF>& cut)
 {
     if (cut.size() < 3)
         return {};
-    std::vector<QPointF> ends;
+    std::vector<QPointF> ends; // line i has the ends 2 i and 2 i + 1
     for (const QLineF& line : cut) {
         ends.push_back(line.p1());
         ends.push_back(line.p2());
@@ -100,7 +103,7 @@ std::vector<QPointF> closedOutline(const std::vector<QLineF>& cut)
         for (std::size_t j = i + 1; j < ends.size(); ++j)
             if (QLineF(ends[i], ends[j]).length() <= 1.5)
                 parent[std::size_t(root(parent, int(j)))] = root(parent, int(i));
-    // Each corner must join exactly two lines.
+    // Each corner must join exactly two lines, and no line may begin and end at one corner.
     std::vector<std::vector<std::size_t>> atCorner(ends.size());
     for (std::size_t i = 0; i < ends.size(); ++i)
         atCorner[std::size_t(root(parent, int(i)))].push_back(i);
@@ -109,27 +112,30 @@ std::vector<QPointF> closedOutline(const std::vector<QLineF>& cut)
         if (atCorner[corner].size() != 2 || root(parent, int(i ^ 1)) == int(corner))
             return {};
     }
-    // Walk from line 0 around the loop.
-    std::vector<QPointF> outline;
+    // Walk each loop from its first line not yet walked.
+    std::vector<std::vector<QPointF>> outlines;
     std::vector<bool> walked(cut.size(), false);
-    std::size_t end = 0; // the end of a line (2 * line + side) at which the walk enters it
-    for (std::size_t steps = 0; steps < cut.size(); ++steps) {
-        const std::size_t line = end / 2;
-        if (walked[line])
+    for (std::size_t first = 0; first < cut.size(); ++first) {
+        if (walked[first])
+            continue;
+        std::vector<QPointF> outline;
+        std::size_t end = 2 * first; // the end at which the walk enters a line
+        while (!walked[end / 2]) {
+            walked[end / 2] = true;
+            const std::size_t leave = end ^ 1;
+            if (outline.empty() || outline.back() != ends[end])
+                outline.push_back(ends[end]);
+            outline.push_back(ends[leave]);
+            const auto& joined = atCorner[std::size_t(root(parent, int(leave)))];
+            end = joined[0] == leave ? joined[1] : joined[0];
+        }
+        if (end != 2 * first)
             return {};
-        walked[line] = true;
-        const std::size_t leave = end ^ 1;
-        if (outline.empty() || outline.back() != ends[end])
-            outline.push_back(ends[end]);
-        outline.push_back(ends[leave]);
-        const auto& joined = atCorner[std::size_t(root(parent, int(leave)))];
-        end = joined[0] == leave ? joined[1] : joined[0];
+        if (outline.size() > 1 && outline.back() == outline.front())
+            outline.pop_back();
+        outlines.push_back(std::move(outline));
     }
-    if (end != 0 || !std::all_of(walked.begin(), walked.end(), [](bool w) { return w; }))
-        return {};
-    if (outline.size() > 1 && outline.back() == outline.front())
-        outline.pop_back();
-    return outline;
+    return outlines;
 }
 
 QString number(double value)
@@ -164,7 +170,23 @@ CutAndFold cutAndFold(QSize canvas, QSize pieceBox)
 
     Surface drawn(canvas.width(), canvas.height(), QBColor(15));
     DrawSheetLines(Surface(pieceBox.width(), pieceBox.height()), drawn);
-    const std::vector<bool> outside = outsideOfTheNet(drawn);
+    // The middles of the grid's cells without a piece: the hole between the bands and the strips
+    // is outside the net too, though the net closes it in.
+    std::vector<QPoint> emptyCells;
+    const float W = float(pieceBox.width());
+    const float H = float(pieceBox.height());
+    for (int row = 1; row <= 6; ++row)
+        for (int column = 1; column <= 8; ++column) {
+            bool holdsAPiece = false;
+            for (int k = 0; k < pieceCount; ++k)
+                holdsAPiece = holdsAPiece || (PieceLayout[std::size_t(k)].row == row &&
+                                              PieceLayout[std::size_t(k)].column == column);
+            if (holdsAPiece)
+                continue;
+            const QPointF middle = cellCorner({row, column}, W, H) + QPointF(W / 2, H / 2);
+            emptyCells.push_back(middle.toPoint());
+        }
+    const std::vector<bool> outside = outsideOfTheNet(drawn, emptyCells);
     auto isOutside = [&](QPointF at) {
         const int x = static_cast<int>(std::floor(at.x()));
         const int y = static_cast<int>(std::floor(at.y()));
@@ -198,8 +220,8 @@ CutAndFold cutAndFold(QSize canvas, QSize pieceBox)
             (isCut ? cut : result.foldLines).push_back(piece);
         }
     }
-    result.outline = closedOutline(cut);
-    if (result.outline.empty())
+    result.outlines = closedOutlines(cut);
+    if (result.outlines.empty())
         result.cutLines = cut;
     return result;
 }
@@ -298,11 +320,11 @@ Result<QByteArray> sheetSvg(const SheetDrawing& drawing, const PageSetup& setup,
             xml.writeEndElement();
         };
         QString cutPath;
-        if (!lines.outline.empty()) {
+        for (const std::vector<QPointF>& outline : lines.outlines) {
             QStringList points;
-            for (const QPointF& p : lines.outline)
+            for (const QPointF& p : outline)
                 points << number(p.x()) + QLatin1Char(' ') + number(p.y());
-            cutPath = QStringLiteral("M") + points.join(QStringLiteral("L")) + QStringLiteral("Z");
+            cutPath += QStringLiteral("M") + points.join(QStringLiteral("L")) + QStringLiteral("Z");
         }
         cutPath += pathOf(lines.cutLines);
         layer(QStringLiteral("cut"), cutPath);
