@@ -1,6 +1,7 @@
 #include "cli/sheet_export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <future>
 #include <vector>
 
@@ -33,6 +34,26 @@ DecodeSizeFor pastedDecodeSizeFor(int fitMode)
             return natural;
         return decodeSizeFor(natural, sourceBoxSide, fitMode, pasteAspectThreshold());
     };
+}
+
+// The side, in pixels, that the sharp outputs asked for draw a source box at (the box spans two
+// piece widths of the sheet), no more than a slot keeps: the exporter reads its pictures no larger.
+int sharpBoxSide(const ExportOptions& options)
+{
+    const double boxWidthOnSheet = 2.0 * pieceBoxSide;
+    double side = 0;
+    if (!options.pdfPath.isEmpty() || !options.svgPath.isEmpty()) {
+        const PageSetup setup = pageSetupFor(options.paperSize, options.paperOrientation);
+        const QPageLayout page(QPageSize(setup.paper.value_or(QPageSize::A3)), setup.orientation,
+                               QMarginsF());
+        const QSize canvas = sheetCanvasSize(Surface(pieceBoxSide, pieceBoxSide));
+        if (const auto sheet = sheetDestination(printableWidthTwips(page), QSizeF(canvas)))
+            side = sheet->width() / twipsPerInch * options.pictureDpi * boxWidthOnSheet /
+                   canvas.width();
+    }
+    if (options.scale > 1)
+        side = std::max(side, boxWidthOnSheet * options.scale);
+    return std::min(keptBoxSide, static_cast<int>(std::ceil(side)));
 }
 
 // What one picture file was read as: for its boxes, and (when the slot keeps it larger) at the
@@ -119,7 +140,7 @@ Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding)
             sizes.push_back({pastedDecodeSizeFor(options.fitMode)});
         else if (options.drawsSharp())
             sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode),
-                             Workbench::keptDecodeSizeFor(options.fitMode)});
+                             Workbench::keptDecodeSizeFor(options.fitMode, sharpBoxSide(options))});
         else
             sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode)});
     }

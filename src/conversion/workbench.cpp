@@ -56,10 +56,10 @@ Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitM
     return {};
 }
 
-DecodeSizeFor Workbench::keptDecodeSizeFor(int fitMode)
+DecodeSizeFor Workbench::keptDecodeSizeFor(int fitMode, int boxSide)
 {
-    return [fitMode](QSize naturalSize) {
-        return decodeSizeFor(naturalSize, keptBoxSide, fitMode, fileAspectThreshold);
+    return [fitMode, boxSide](QSize naturalSize) {
+        return decodeSizeFor(naturalSize, boxSide, fitMode, fileAspectThreshold);
     };
 }
 

@@ -44,8 +44,8 @@ public:
                                   const PictureLoader& load = loadPictureFile);
     // The size fillSlotFromFile decodes a picture file at for slot 0..5 (see fileDecodeSizeFor).
     [[nodiscard]] DecodeSizeFor fileDecodeSizeFor(int slot, int fitMode);
-    // The size a slot keeps a picture file at: no larger than a box of keptBoxSide needs.
-    [[nodiscard]] static DecodeSizeFor keptDecodeSizeFor(int fitMode);
+    // The size a slot keeps a picture file at: no larger than a box of `boxSide` needs.
+    [[nodiscard]] static DecodeSizeFor keptDecodeSizeFor(int fitMode, int boxSide = keptBoxSide);
     // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture) and keeps it, reduced to
     // what a box of keptBoxSide needs.
     Result<void> fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode);
