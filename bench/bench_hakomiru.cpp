@@ -420,13 +420,13 @@ int main(int argc, char** argv)
                "the same and kept for printing / full decode", 1.2);
     printRatio(reporter, "hakomiru-sheet --pdf, A3, 300 dpi",
                "djpeg 1/2 three 24 MP + JPEG of the pictures, 300 dpi",
-               "A3 page at 300 dpi / djpeg 1/2 + JPEG", 1.5);
+               "A3 page at 300 dpi / djpeg 1/2 + JPEG", 2.0);
     printRatio(reporter, "hakomiru-sheet --pdf, A3, 600 dpi",
                "djpeg 1/2 three 24 MP + JPEG of the pictures, 600 dpi",
-               "A3 page at 600 dpi / djpeg 1/2 + JPEG", 1.5);
+               "A3 page at 600 dpi / djpeg 1/2 + JPEG", 2.0);
     printRatio(reporter, "hakomiru-sheet --svg, A3, 300 dpi",
                "djpeg 1/2 three 24 MP + JPEG of the pictures, 300 dpi",
-               "SVG at 300 dpi / djpeg 1/2 + JPEG", 1.5);
+               "SVG at 300 dpi / djpeg 1/2 + JPEG", 2.0);
     printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs",
                "djpeg -scale 1/8, three 24 MP JPEGs in series",
                "sheet of three 24 MP JPEGs / djpeg 1/8 in series", 0.8);

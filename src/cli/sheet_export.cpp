@@ -100,14 +100,15 @@ Result<void> place(Workbench& workbench, const SlotPicture& given, const ExportO
 {
     if (!options.pasted) {
         // The workbench reads a file for its boxes, then for the picture it keeps; it is given the
-        // reads made beforehand in that order. Without a second read it keeps the boxes' picture.
+        // reads made beforehand in that order, the last one again when there was only one (the
+        // boxes' picture is then kept, or the kept picture painted into the boxes).
         std::size_t next = 0;
         return workbench.fillSlotFromFile(
             given.slot, given.path, options.fitMode,
             [&reads, &next](const QString& path, const DecodeSizeFor&) -> PictureLoad {
-                if (next < reads.loads.size())
-                    return std::move(reads.loads[next++]);
-                return Failure{QStringLiteral("not read at this size"), path};
+                if (reads.loads.empty())
+                    return Failure{QStringLiteral("not read"), path};
+                return reads.loads[std::min(next++, reads.loads.size() - 1)];
             });
     }
     PictureLoad load = reads.loads.empty()
@@ -138,6 +139,9 @@ Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding)
     for (const SlotPicture& picture : given) {
         if (options.pasted)
             sizes.push_back({pastedDecodeSizeFor(options.fitMode)});
+        else if (options.drawsSharp() && (options.sheetPath.isEmpty() || options.scale > 1))
+            // Nothing shows the boxes: one read, at the sharp size, paints them as well.
+            sizes.push_back({Workbench::keptDecodeSizeFor(options.fitMode, sharpBoxSide(options))});
         else if (options.drawsSharp())
             sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode),
                              Workbench::keptDecodeSizeFor(options.fitMode, sharpBoxSide(options))});

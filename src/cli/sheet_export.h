@@ -29,8 +29,10 @@ struct MadeSheet
 
 // Makes the sheet as the program does from a fresh start, on a workbench of its own: each given
 // picture opened into its slot (or, with `pasted`, placed as a pasted picture is) by `fitMode`;
-// then cut, placed and drawn. The slots keep their pictures at the kept size only when the
-// options draw anything sharp (otherwise a file is read once, at its boxes' size). Stops at the
+// then cut, placed and drawn. A file is read at its boxes' size, and again at the size the sharp
+// outputs need when there are any; when nothing shows the boxes (no sheet at its own size), only
+// at that size, which then paints the boxes too (the canvas is then not the window's, byte for
+// byte, but nothing shows it). Stops at the
 // first picture that cannot be read; the failure's subject is that picture's path. Only the
 // decoding may run in several threads; the pictures are placed and converted in order.
 Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding = Decoding::SideBySide);
