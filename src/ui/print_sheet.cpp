@@ -4,8 +4,9 @@
 
 #include "output/page_layout.h"
 #include "output/sharp_page.h"
-#include "ui/platform_services.h"
+#include "surface/program_title.h"
 #include "surface/surface.h"
+#include "ui/platform_services.h"
 
 namespace hakomiru {
 
@@ -18,7 +19,7 @@ PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canv
 
     canvas.setPicture(canvas.image());
     // The job's name in the printer queue.
-    printer.setDocName(QStringLiteral("ハコミル"));
+    printer.setDocName(programTitle);
 
     // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
     if (!applyPageSetup(printer, pageSetupFor(paperSize, paperOrientation)))
