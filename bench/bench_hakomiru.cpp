@@ -4,13 +4,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -120,14 +123,14 @@ void canvasCopy(benchmark::State& state)
 }
 BENCHMARK(canvasCopy)->Name("canvas copy (memcpy 1702x1302x4)")->Unit(benchmark::kMicrosecond);
 
-// Opening a photo into a slot: measure, decode only as large as it is painted, fit and paint
-// into the source box and the preview box.
+// Opening a photo into a slot's boxes: measure, decode only as large as it is painted, fit and
+// paint into the source box and the preview box.
 void openIntoSlot(benchmark::State& state)
 {
     const QString path = photo(int(state.range(0)), int(state.range(1)));
     Workbench bench;
     for (auto _ : state) {
-        if (!bench.fillSlotFromFile(0, path, fitWhole)) {
+        if (!fillSlotFromFile(loadPictureFile, path, fitWhole, bench.slotBoxes(0))) {
             state.SkipWithError("the photo did not load");
             break;
         }
@@ -141,6 +144,25 @@ BENCHMARK(openIntoSlot)
 BENCHMARK(openIntoSlot)
     ->Name("open into slot 48 MP")
     ->Args({8000, 6000})
+    ->Unit(benchmark::kMillisecond);
+
+// The same as the program opens it: the boxes, and the picture the slot keeps for printing (read
+// a second time, at the size a 600 dpi A3 page needs).
+void openAndKeep(benchmark::State& state)
+{
+    const QString path = photo(int(state.range(0)), int(state.range(1)));
+    Workbench bench;
+    for (auto _ : state) {
+        if (!bench.fillSlotFromFile(0, path, fitWhole)) {
+            state.SkipWithError("the photo did not load");
+            break;
+        }
+        benchmark::DoNotOptimize(bench.keptPicture(0).image.constBits());
+    }
+}
+BENCHMARK(openAndKeep)
+    ->Name("open into slot and keep 24 MP")
+    ->Args({6000, 4000})
     ->Unit(benchmark::kMillisecond);
 
 void fullDecode(benchmark::State& state)
@@ -244,15 +266,18 @@ void saveSheet(benchmark::State& state)
 }
 BENCHMARK(saveSheet)->Name("save sheet as BMP")->Unit(benchmark::kMillisecond);
 
-// Laying out and painting one printed page (B4 landscape, as a fresh start prints) into a PDF.
+// Laying out and drawing one printed page (B4 landscape, as a fresh start prints) into a PDF at
+// 300 dpi, from three 24 MP photos kept in their slots.
 void printPage(benchmark::State& state)
 {
-    Sheet sheet;
-    sheet.bench.convert();
-    const QImage image = sheet.bench.canvas().image();
+    Workbench bench;
+    const QStringList photos = threePhotos();
+    for (int i = 0; i < 3; ++i)
+        (void)bench.fillSlotFromFile(std::array{0, 1, 5}[std::size_t(i)], photos[i], fitWhole);
+    bench.convert();
     const PageSetup setup = pageSetupFor(2, 0);
     for (auto _ : state) {
-        const auto pdf = sheetPdf(image, setup);
+        const auto pdf = sheetPdf(bench.sheetDrawing(), setup, 300);
         if (!pdf) {
             state.SkipWithError("the page was not made");
             break;
@@ -260,7 +285,91 @@ void printPage(benchmark::State& state)
         benchmark::DoNotOptimize(pdf.value().constData());
     }
 }
-BENCHMARK(printPage)->Name("print page into PDF (B4 landscape)")->Unit(benchmark::kMillisecond);
+BENCHMARK(printPage)
+    ->Name("print page into PDF (B4 landscape, 300 dpi)")
+    ->Unit(benchmark::kMillisecond);
+
+// The exporter making the A3 landscape page (range 0: its dpi) or the SVG drawing (range 1) of
+// three 24 MP photos, start to finish.
+void exportSharp(benchmark::State& state)
+{
+    const QStringList photos = threePhotos();
+    QStringList arguments{QStringLiteral("-a"),      photos[0],
+                          QStringLiteral("-b"),      photos[1],
+                          QStringLiteral("-c"),      photos[2],
+                          QStringLiteral("--paper"), QStringLiteral("A3"),
+                          QStringLiteral("--dpi"),   QString::number(state.range(0))};
+    arguments << (state.range(1) ? QStringLiteral("--svg") : QStringLiteral("--pdf"))
+              << scratch().filePath(QStringLiteral("sharp"));
+    for (auto _ : state)
+        if (!runProgram(QStringLiteral(HAKOMIRU_SHEET), arguments, false)) {
+            state.SkipWithError("the exporter failed");
+            break;
+        }
+}
+BENCHMARK(exportSharp)
+    ->Name("hakomiru-sheet --pdf, A3, 300 dpi")
+    ->Args({300, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(exportSharp)
+    ->Name("hakomiru-sheet --pdf, A3, 600 dpi")
+    ->Args({600, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(exportSharp)
+    ->Name("hakomiru-sheet --svg, A3, 300 dpi")
+    ->Args({300, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The yardstick of the sharp outputs, what any program making them must do: djpeg decoding the
+// three photos at 1/2 scale (the least that holds a 600 dpi A3 page's detail), one after
+// another, plus libjpeg (through Qt's writer, quality 94) compressing the page's picture data:
+// twelve pieces of 200 sheet pixels at the dpi.
+void sharpYardstick(benchmark::State& state)
+{
+    const QStringList photos = threePhotos();
+    const int side = qRound(200 * 420 * 0.96 / 1702 / 25.4 * double(state.range(0)));
+    QImage piece(side, side, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int noise = int(random.bounded(24u));
+            piece.setPixel(x, y,
+                           qRgb((x * 255 / side + noise) & 0xff, (y * 255 / side + noise) & 0xff,
+                                (noise * 5) & 0xff));
+        }
+    for (auto _ : state) {
+        for (const QString& photo : photos)
+            if (!runProgram(QStringLiteral("djpeg"),
+                            {QStringLiteral("-scale"), QStringLiteral("1/2"),
+                             QStringLiteral("-outfile"), QStringLiteral("/dev/null"), photo},
+                            false)) {
+                state.SkipWithError("djpeg failed (package libjpeg-turbo-progs)");
+                return;
+            }
+        for (int i = 0; i < 12; ++i) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setQuality(94);
+            writer.write(piece);
+            benchmark::DoNotOptimize(bytes.constData());
+        }
+    }
+}
+BENCHMARK(sharpYardstick)
+    ->Name("djpeg 1/2 three 24 MP + JPEG of the pictures, 300 dpi")
+    ->Arg(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(sharpYardstick)
+    ->Name("djpeg 1/2 three 24 MP + JPEG of the pictures, 600 dpi")
+    ->Arg(600)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Collects the mean time of every benchmark so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -306,6 +415,17 @@ int main(int argc, char** argv)
                "open 24 MP JPEG into a slot / full decode", 0.6);
     printRatio(reporter, "open into slot 48 MP", "full decode 48 MP",
                "open 48 MP JPEG into a slot / full decode", 0.6);
+    printRatio(reporter, "open into slot and keep 24 MP", "full decode 24 MP",
+               "the same and kept for printing / full decode", 1.2);
+    printRatio(reporter, "hakomiru-sheet --pdf, A3, 300 dpi",
+               "djpeg 1/2 three 24 MP + JPEG of the pictures, 300 dpi",
+               "A3 page at 300 dpi / djpeg 1/2 + JPEG", 2.0);
+    printRatio(reporter, "hakomiru-sheet --pdf, A3, 600 dpi",
+               "djpeg 1/2 three 24 MP + JPEG of the pictures, 600 dpi",
+               "A3 page at 600 dpi / djpeg 1/2 + JPEG", 2.0);
+    printRatio(reporter, "hakomiru-sheet --svg, A3, 300 dpi",
+               "djpeg 1/2 three 24 MP + JPEG of the pictures, 300 dpi",
+               "SVG at 300 dpi / djpeg 1/2 + JPEG", 2.0);
     printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs",
                "djpeg -scale 1/8, three 24 MP JPEGs in series",
                "sheet of three 24 MP JPEGs / djpeg 1/8 in series", 0.8);

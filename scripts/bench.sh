@@ -5,7 +5,9 @@
 # 2. the peak resident memory of the exporter opening one 48-megapixel JPEG into a slot, a
 #    progressive one and a 108-megapixel progressive one (against their coefficient buffers), an
 #    A4 page scanned at 600 dpi as a BMP, and the time and memory it takes to refuse a JPEG whose
-#    header claims far more than its bytes hold.
+#    header claims far more than its bytes hold;
+# 3. the time and peak memory of the sharp outputs (PDF page, SVG drawing, large sheet) made from
+#    three 24-megapixel JPEGs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -69,3 +71,31 @@ peak "peak memory, A4 scanned at 600 dpi (24-bit BMP)" 512 "$work/scan.bmp"
 # Refused, within a second (the time is printed beside the memory).
 peak "refusing a JPEG claiming 49157 x 27397 in 560 bytes" 100 \
     tests/data/pictures/jpeg-progressive-49157x27397.jpg
+
+# sharp LABEL TARGET_MB ARGS...: the exporter's peak memory and time making a sharp output of three
+# 24 MP photos (6000 x 4000 JPEGs), against a target.
+for n in 1 2 3; do
+    convert -size 6000x4000 gradient:"#d07040-#30${n}0a0" -attenuate 0.4 +noise Gaussian \
+        -quality 90 "$work/photo$n.jpg"
+done
+sharp() {
+    local label=$1 target=$2
+    shift 2
+    /usr/bin/time -v build/bench/src/cli/hakomiru-sheet -a "$work/photo1.jpg" \
+        -b "$work/photo2.jpg" -c "$work/photo3.jpg" "$@" 2> "$work/time.txt"
+    local kib seconds mb
+    kib=$(grep 'Maximum resident set size' "$work/time.txt" | awk '{print $NF}')
+    seconds=$(grep 'Elapsed (wall clock)' "$work/time.txt" | awk '{print $NF}')
+    mb=$((kib / 1024))
+    printf '%-52s %6d MB in %ss  (target under %d MB: %s)\n' "$label" "$mb" "$seconds" "$target" \
+        "$([ "$mb" -lt "$target" ] && echo met || echo MISSED)"
+}
+sharp "three 24 MP JPEGs: --pdf A3 landscape, 300 dpi" 250 --paper A3 --pdf "$work/p.pdf"
+ls -l "$work/p.pdf" | awk '{printf "%-52s %6.1f MB\n", "  its file", $5 / 1048576}'
+sharp "three 24 MP JPEGs: --pdf A3 landscape, 600 dpi" 512 --paper A3 --dpi 600 \
+    --pdf "$work/p.pdf"
+ls -l "$work/p.pdf" | awk '{printf "%-52s %6.1f MB\n", "  its file", $5 / 1048576}'
+sharp "three 24 MP JPEGs: --svg A3 landscape, 300 dpi" 250 --paper A3 --svg "$work/s.svg"
+sharp "three 24 MP JPEGs: --svg A3 landscape, 600 dpi" 512 --paper A3 --dpi 600 \
+    --svg "$work/s.svg"
+sharp "three 24 MP JPEGs: -o --scale 4 (6808 x 5208 PNG)" 512 --scale 4 -o "$work/big.png"

@@ -13,7 +13,7 @@ packages=(
 )
 if [ "$what" = "test" ]; then
     packages+=(
-        xvfb xauth xclip xdotool x11-utils imagemagick poppler-utils
+        xvfb xauth xclip xdotool x11-utils imagemagick poppler-utils librsvg2-bin
         cups cups-client cups-bsd printer-driver-cups-pdf
         clang-14 libclang-rt-14-dev clang-format-14
         libbenchmark-dev time appstream libjpeg-turbo-progs

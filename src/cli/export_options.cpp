@@ -1,5 +1,8 @@
 #include "cli/export_options.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -88,6 +91,23 @@ private:
         return m_arguments[m_next++];
     }
 
+    // A whole number from `least` to `most`, written in decimal digits only.
+    int wholeNumber(const QString& name, const QString& text, int least, int most)
+    {
+        bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(),
+                                                 [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const int number = ok ? text.toInt(&ok) : 0;
+        if (!ok || number < least || number > most) {
+            fail(QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"")
+                     .arg(name)
+                     .arg(least)
+                     .arg(most)
+                     .arg(text));
+            return least;
+        }
+        return number;
+    }
+
     bool once(const QString& name)
     {
         if (m_seen.contains(name)) {
@@ -127,6 +147,18 @@ private:
             if (once(name))
                 if (const auto path = value(name, attached))
                     options.pdfPath = *path;
+        } else if (name == QLatin1String("--svg")) {
+            if (once(name))
+                if (const auto path = value(name, attached))
+                    options.svgPath = *path;
+        } else if (name == QLatin1String("--dpi")) {
+            if (once(name))
+                if (const auto number = value(name, attached))
+                    options.pictureDpi = wholeNumber(name, *number, 300, 600);
+        } else if (name == QLatin1String("--scale")) {
+            if (once(name))
+                if (const auto number = value(name, attached))
+                    options.scale = wholeNumber(name, *number, 1, 4);
         } else if (name == QLatin1String("--fit")) {
             if (once(name))
                 if (const auto mode = value(name, attached)) {
@@ -209,22 +241,36 @@ private:
     void check()
     {
         const ExportOptions& options = m_command.options;
-        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty()) {
-            fail(QStringLiteral("nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf or both"));
+        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty() && options.svgPath.isEmpty()) {
+            fail(QStringLiteral(
+                "nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf, --svg SHEET.svg or more"));
             return;
         }
-        if (options.pdfPath.isEmpty() && (m_seen.contains(QStringLiteral("--paper")) ||
-                                          m_seen.contains(QStringLiteral("--orientation")))) {
-            fail(QStringLiteral("--paper and --orientation only go with --pdf"));
+        const bool page = !options.pdfPath.isEmpty() || !options.svgPath.isEmpty();
+        for (const char* pageOption : {"--paper", "--orientation", "--dpi"})
+            if (!page && m_seen.contains(QLatin1String(pageOption))) {
+                fail(
+                    QStringLiteral("--paper, --orientation and --dpi only go with --pdf or --svg"));
+                return;
+            }
+        if (options.sheetPath.isEmpty() && m_seen.contains(QStringLiteral("--scale"))) {
+            fail(QStringLiteral("--scale only goes with -o"));
             return;
         }
         // An output may not replace another output or one of the pictures it is made from.
-        if (!options.sheetPath.isEmpty() && !options.pdfPath.isEmpty() &&
-            sameFile(options.sheetPath, options.pdfPath)) {
-            fail(QStringLiteral("-o and --pdf name the same file \"%1\"").arg(options.pdfPath));
-            return;
-        }
-        for (const QString& output : {options.sheetPath, options.pdfPath}) {
+        const std::array<std::pair<QString, QString>, 3> outputs = {
+            std::pair{QStringLiteral("-o"), options.sheetPath},
+            std::pair{QStringLiteral("--pdf"), options.pdfPath},
+            std::pair{QStringLiteral("--svg"), options.svgPath}};
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            for (std::size_t j = i + 1; j < outputs.size(); ++j)
+                if (!outputs[i].second.isEmpty() && !outputs[j].second.isEmpty() &&
+                    sameFile(outputs[i].second, outputs[j].second)) {
+                    fail(QStringLiteral("%1 and %2 name the same file \"%3\"")
+                             .arg(outputs[i].first, outputs[j].first, outputs[j].second));
+                    return;
+                }
+        for (const auto& [option, output] : outputs) {
             if (output.isEmpty())
                 continue;
             for (const auto& picture : options.pictures)
@@ -262,8 +308,9 @@ QString exportUsage(const QString& programName)
 {
     return QStringLiteral(
                "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
-               "       %2 [-o SHEET.bmp]\n"
-               "       %2 [--pdf PAGE.pdf --paper %3 --orientation landscape|portrait]\n"
+               "       %2 [-o SHEET.bmp [--scale 1|2|3|4]]\n"
+               "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi 300..600]\n"
+               "       %2 [--paper %3 --orientation landscape|portrait]\n"
                "\n"
                "Makes the paper-craft sheet of ハコミル from up to three pictures, without a "
                "window.\n"
@@ -277,7 +324,15 @@ QString exportUsage(const QString& programName)
                "  --pasted        fit the pictures as pasted ones are fitted\n"
                "  -o SHEET.bmp    write the sheet as a BMP file, as the window saves it; a name\n"
                "                  ending in .png gets a PNG file of the same pixels\n"
-               "  --pdf PAGE.pdf  write the printed page as a PDF file\n"
+               "  --scale N       write the sheet N times as large (1 to 4; default 1, the\n"
+               "                  window's sheet): pictures resampled, lines N pixels wide\n"
+               "  --pdf PAGE.pdf  write the printed page as a PDF file: pictures at --dpi,\n"
+               "                  lines as lines\n"
+               "  --svg SHEET.svg write the sheet as an SVG drawing, sized as printed on the\n"
+               "                  page: pictures at --dpi, the lines in two layers, \"cut\"\n"
+               "                  (the outlines of the net) and \"fold\" (every other line)\n"
+               "  --dpi N         the resolution of the pictures on the page and in the\n"
+               "                  drawing (300 to 600, default 300)\n"
                "  --paper %3\n"
                "                  the paper of the page (default %4)\n"
                "  --orientation landscape|portrait\n"
@@ -285,8 +340,8 @@ QString exportUsage(const QString& programName)
                "  --help          show this text\n"
                "  --version       show the version\n"
                "\n"
-               "At least one of -o and --pdf is needed. An existing file is replaced whole, or\n"
-               "left as it was when it cannot be written.\n"
+               "At least one of -o, --pdf and --svg is needed. An existing file is replaced\n"
+               "whole, or left as it was when it cannot be written.\n"
                "\n"
                "Exit status: 0 written, 1 a picture could not be read or a file not written,\n"
                "2 wrong arguments.\n")

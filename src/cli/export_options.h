@@ -30,8 +30,14 @@ struct ExportOptions
     bool pasted = false;
     // Where the sheet goes (PNG when the name ends in .png, otherwise BMP); empty for none.
     QString sheetPath;
+    // The sheet drawn this many times as large, 1 to 4 (1: the window's sheet, byte for byte).
+    int scale = 1;
     // Where the printed page goes as a PDF file; empty for none.
     QString pdfPath;
+    // Where the sheet goes as an SVG drawing with cut and fold layers; empty for none.
+    QString svgPath;
+    // The resolution of the pictures on the PDF page and in the SVG drawing, 300 to 600 dpi.
+    int pictureDpi = 300;
     // The paper and orientation of the page, as the print settings number them: paperSize as
     // `papers` has them; orientation 0 landscape, 1 portrait. A fresh start prints on B4
     // landscape.
@@ -40,6 +46,12 @@ struct ExportOptions
 
     // The slots the pictures fill (see visibleSlots), only those given.
     [[nodiscard]] std::vector<SlotPicture> slotPictures() const;
+    // Whether anything is drawn sharper than the canvas (a page, a drawing or a larger sheet), so
+    // that the slots must keep their pictures larger than their boxes.
+    [[nodiscard]] bool drawsSharp() const
+    {
+        return !pdfPath.isEmpty() || !svgPath.isEmpty() || scale > 1;
+    }
 };
 
 // What the command line asks for.
@@ -60,8 +72,9 @@ struct ExportCommand
 // Reads the arguments (without the program name). An option's value is always the next argument,
 // whatever it begins with, or follows "=" in the same argument for the long options
 // (--fit=cover). "--" ends the options: the arguments after it are pictures for 絵A, 絵B and 絵C
-// in that order. Each option may be given once. At least one of -o and --pdf is needed; --paper
-// and --orientation only go with --pdf; no two of the files may be the same.
+// in that order. Each option may be given once. At least one of -o, --pdf and --svg is needed;
+// --paper, --orientation and --dpi only go with --pdf or --svg, --scale only with -o; no two of the
+// files may be the same.
 [[nodiscard]] ExportCommand parseExportArguments(const QStringList& arguments);
 
 // The usage text that --help prints.

@@ -9,7 +9,9 @@
 #include "cli/export_options.h"
 #include "cli/sheet_export.h"
 #include "output/page_layout.h"
+#include "output/sharp_page.h"
 #include "output/sheet_file.h"
+#include "output/sheet_svg.h"
 
 namespace {
 
@@ -83,7 +85,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setApplicationName(programName);
     QGuiApplication::setApplicationVersion(QStringLiteral(HAKOMIRU_VERSION));
 
-    const Result<QImage> sheet = makeSheet(options);
+    const Result<MadeSheet> sheet = makeSheet(options);
     if (!sheet) {
         complain(QStringLiteral("cannot read picture %1: %2")
                      .arg(quoted(sheet.failure().subject), sheet.error()));
@@ -92,7 +94,12 @@ int main(int argc, char* argv[])
 
     std::vector<PendingFile> files;
     if (!options.sheetPath.isEmpty()) {
-        Result<QByteArray> encoded = encodeSheetFile(sheet.value(), options.sheetPath);
+        // At its own size the sheet is the canvas, byte for byte; larger, it is drawn anew.
+        const QImage image =
+            options.scale == 1 ? sheet->canvas : sharpSheetImage(sheet->drawing, options.scale);
+        Result<QByteArray> encoded =
+            image.isNull() ? Result<QByteArray>(Failure{QStringLiteral("out of memory")})
+                           : encodeSheetFile(image, options.sheetPath);
         if (!encoded) {
             complain(QStringLiteral("cannot write %1: %2")
                          .arg(quoted(options.sheetPath), encoded.error()));
@@ -102,13 +109,26 @@ int main(int argc, char* argv[])
     }
     if (!options.pdfPath.isEmpty()) {
         Result<QByteArray> pdf =
-            sheetPdf(sheet.value(), pageSetupFor(options.paperSize, options.paperOrientation));
+            sheetPdf(sheet->drawing, pageSetupFor(options.paperSize, options.paperOrientation),
+                     options.pictureDpi);
         if (!pdf) {
             complain(
                 QStringLiteral("cannot write %1: %2").arg(quoted(options.pdfPath), pdf.error()));
             return exitFailed;
         }
         files.push_back({std::move(pdf.value()), options.pdfPath});
+    }
+
+    if (!options.svgPath.isEmpty()) {
+        Result<QByteArray> svg =
+            sheetSvg(sheet->drawing, pageSetupFor(options.paperSize, options.paperOrientation),
+                     options.pictureDpi);
+        if (!svg) {
+            complain(
+                QStringLiteral("cannot write %1: %2").arg(quoted(options.svgPath), svg.error()));
+            return exitFailed;
+        }
+        files.push_back({std::move(svg.value()), options.svgPath});
     }
 
     const Result<void> written = writeFilesSafely(files);

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 
+#include "conversion/sheet_drawing.h"
 #include "output/page_layout.h"
 #include "surface/result.h"
 
@@ -19,16 +20,26 @@ enum class Decoding
     OneAfterAnother,
 };
 
+// The sheet as the exporter made it: the canvas's image, and its drawing for the sharp outputs.
+struct MadeSheet
+{
+    QImage canvas;
+    SheetDrawing drawing;
+};
+
 // Makes the sheet as the program does from a fresh start, on a workbench of its own: each given
 // picture opened into its slot (or, with `pasted`, placed as a pasted picture is) by `fitMode`;
-// then cut, placed and drawn. The sheet is the canvas's image. Stops at the first picture that
-// cannot be read; the failure's subject is that picture's path. Only the decoding may run in
-// several threads; the pictures are placed and converted in order.
-Result<QImage> makeSheet(const ExportOptions& options, Decoding decoding = Decoding::SideBySide);
+// then cut, placed and drawn. A file is read at its boxes' size, and again at the size the sharp
+// outputs need when there are any; when nothing shows the boxes (no sheet at its own size), only
+// at that size, which then paints the boxes too (the canvas is then not the window's, byte for
+// byte, but nothing shows it). Stops at the
+// first picture that cannot be read; the failure's subject is that picture's path. Only the
+// decoding may run in several threads; the pictures are placed and converted in order.
+Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding = Decoding::SideBySide);
 
-// The printed page of `sheet` as a PDF document: one page of the paper and orientation of
-// `setup`, without margins (a PDF page has no unprintable edge), the sheet placed and painted as
-// printing does.
-Result<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup);
+// The printed page of the sheet as a PDF document: one page of the paper and orientation of
+// `setup`, without margins (a PDF page has no unprintable edge), the sheet drawn as printing
+// draws it, its pictures at `pictureDpi`.
+Result<QByteArray> sheetPdf(const SheetDrawing& drawing, const PageSetup& setup, int pictureDpi);
 
 } // namespace hakomiru

@@ -20,16 +20,28 @@ QSize sheetCanvasSize(const Surface& pieceBox0)
     return QSize(toInt(pieceBox0.width() * 8.5 + 2), toInt(pieceBox0.height() * 6.5 + 2));
 }
 
+QPointF pieceCorner(int piece, float W, float H)
+{
+    return cellCorner(PieceLayout.at(std::size_t(piece)), W, H);
+}
+
+QPointF cellCorner(Cell cell, float W, float H)
+{
+    const float sheetMargin = W / 4;
+    const float left = float(cell.column - 1) * W + 1 + sheetMargin;
+    const float top = float(cell.row - 1) * H + 1;
+    return {left, top};
+}
+
 void PlacePieces(std::span<Surface> pieceBoxes, Surface& canvas)
 {
     for (int k = 0; k < pieceCount; ++k) {
-        const Cell cell = PieceLayout[std::size_t(k)];
         const auto W = static_cast<float>(pieceBoxes[0].width());
         const auto H = static_cast<float>(pieceBoxes[0].height());
-        const float sheetMargin = W / 4;
+        const QPointF corner = pieceCorner(k, W, H);
         Surface& piece = pieceBoxes[std::size_t(k)];
-        piece.setLeft(float(cell.column - 1) * W + 1 + sheetMargin);
-        piece.setTop(float(cell.row - 1) * H + 1);
+        piece.setLeft(static_cast<float>(corner.x()));
+        piece.setTop(static_cast<float>(corner.y()));
         canvas.paintPicture(piece.image(), piece.left(), piece.top());
     }
 }

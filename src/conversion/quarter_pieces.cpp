@@ -10,22 +10,15 @@ namespace hakomiru {
 
 namespace {
 
-// The source coordinate that each piece coordinate 0..last takes along one axis:
-// nearest(offset + scale * (sign * v)), with the sign applied to the integer first.
-std::vector<int> sourceTable(int last, double offset, double scale, int sign)
+// The source coordinate that each piece coordinate 0..last takes along one axis, rounded to a
+// whole pixel (ties to even).
+std::vector<int> sourceTable(int last, const QuarterAxis& axis)
 {
     std::vector<int> table(static_cast<std::size_t>(last) + 1);
     for (int v = 0; v <= last; ++v)
-        table[static_cast<std::size_t>(v)] = toInt16(offset + scale * double(sign * v));
-    return table;
-}
-
-std::vector<int> nestedTable(int last, double half, double scale)
-{
-    // nearest(half + (half + scale * (-v))): the grouping of the turned quarters 1 and 3.
-    std::vector<int> table(static_cast<std::size_t>(last) + 1);
-    for (int v = 0; v <= last; ++v)
-        table[static_cast<std::size_t>(v)] = toInt16(half + (half + scale * double(-v)));
+        table[static_cast<std::size_t>(v)] =
+            axis.nested ? toInt16(axis.offset + (axis.offset + axis.step * double(v)))
+                        : toInt16(axis.offset + axis.step * double(v));
     return table;
 }
 
@@ -87,52 +80,71 @@ void cutPiece(const Surface& source, Surface& piece, const std::vector<int>& alo
 
 } // namespace
 
-void CutQuarterPieces(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes)
+QuarterMap quarterMap(int slot, int quarter, QSize sourceBox, QSize pieceBox)
 {
-    const std::int16_t sourceBoxHeight = toInt16(sourceBoxes[0].height());
-    const std::int16_t sourceBoxWidth = toInt16(sourceBoxes[0].width());
-    const std::int16_t pieceHeight = toInt16(pieceBoxes[0].height());
-    const std::int16_t pieceWidth = toInt16(pieceBoxes[0].width());
-    if (pieceWidth <= 0 || pieceHeight <= 0)
-        return;
-    const double pieceScaleX = double(sourceBoxWidth) / 2 / pieceWidth;
-    const double pieceScaleY = double(sourceBoxHeight) / 2 / pieceHeight;
+    const std::int16_t sourceBoxHeight = toInt16(sourceBox.height());
+    const std::int16_t sourceBoxWidth = toInt16(sourceBox.width());
+    const std::int16_t pieceHeight = toInt16(pieceBox.height());
+    const std::int16_t pieceWidth = toInt16(pieceBox.width());
+    const double kx = double(sourceBoxWidth) / 2 / pieceWidth;
+    const double ky = double(sourceBoxHeight) / 2 / pieceHeight;
     const double halfW = double(sourceBoxWidth) / 2;
     const double halfH = double(sourceBoxHeight) / 2;
-    const double kx = pieceScaleX;
-    const double ky = pieceScaleY;
 
-    // Upright quarters: x of the piece runs along x of the source.
-    const auto leftColumns = sourceTable(pieceWidth, 0, kx, 1);
-    const auto rightColumns = sourceTable(pieceWidth, halfW, kx, 1);
-    const auto topRows = sourceTable(pieceHeight, 0, ky, 1);
-    const auto bottomRows = sourceTable(pieceHeight, halfH, ky, 1);
+    if (slot != 1) {
+        // Upright quarters: x of the piece runs along x of the source.
+        const bool right = quarter == 1 || quarter == 3;
+        const bool bottom = quarter >= 2;
+        return {false, {right ? halfW : 0, kx, false}, {bottom ? halfH : 0, ky, false}};
+    }
+    // Turned quarters of slot 1: x of the piece runs along y of the source (alongX gives source
+    // rows) and y along x (alongY gives source columns).
+    switch (quarter) {
+    case 0:
+        return {true, {halfW, -ky, false}, {0, kx, false}};
+    case 1:
+        return {true, {0, ky, false}, {halfH, -kx, true}};
+    case 2:
+        return {true, {halfW, ky, false}, {halfH, -kx, false}};
+    default:
+        return {true, {halfW, -ky, true}, {halfH, kx, false}};
+    }
+}
 
-    // Turned quarters of slot 1: x of the piece runs along y of the source and y along x.
-    struct Turned
-    {
-        std::vector<int> alongX; // source rows, indexed by piece x
-        std::vector<int> alongY; // source columns, indexed by piece y
+QTransform pieceToSourceBox(int slot, int quarter, QSize sourceBox, QSize pieceBox)
+{
+    const QuarterMap map = quarterMap(slot, quarter, sourceBox, pieceBox);
+    // A nested axis sums its offset twice.
+    auto origin = [](const QuarterAxis& axis) {
+        return axis.nested ? 2 * axis.offset : axis.offset;
     };
-    const Turned turned[4] = {
-        {sourceTable(pieceWidth, halfW, ky, -1), sourceTable(pieceHeight, 0, kx, 1)},
-        {sourceTable(pieceWidth, 0, ky, 1), nestedTable(pieceHeight, halfH, kx)},
-        {sourceTable(pieceWidth, halfW, ky, 1), sourceTable(pieceHeight, halfH, kx, -1)},
-        {nestedTable(pieceWidth, halfW, ky), sourceTable(pieceHeight, halfH, kx, 1)},
-    };
+    const double x0 = origin(map.alongX);
+    const double y0 = origin(map.alongY);
+    if (!map.turned) // source = (x0 + sx * px, y0 + sy * py)
+        return QTransform(map.alongX.step, 0, 0, map.alongY.step, x0, y0);
+    // source x = y0 + sy * py, source y = x0 + sx * px
+    return QTransform(0, map.alongX.step, map.alongY.step, 0, y0, x0);
+}
+
+void CutQuarterPieces(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes)
+{
+    const QSize sourceBox(sourceBoxes[0].width(), sourceBoxes[0].height());
+    const QSize pieceBox(pieceBoxes[0].width(), pieceBoxes[0].height());
+    const std::int16_t sourceBoxHeight = toInt16(sourceBox.height());
+    const std::int16_t sourceBoxWidth = toInt16(sourceBox.width());
+    const std::int16_t pieceHeight = toInt16(pieceBox.height());
+    const std::int16_t pieceWidth = toInt16(pieceBox.width());
+    if (pieceWidth <= 0 || pieceHeight <= 0)
+        return;
 
     for (int i = 0; i < slotCount; ++i) {
         const Surface& source = sourceBoxes[std::size_t(i)];
         for (int j = 0; j < 4; ++j) {
             Surface& piece = pieceBoxes[std::size_t(4 * i + j)];
-            if (i == 1) {
-                cutPiece(source, piece, turned[j].alongX, turned[j].alongY, true, sourceBoxWidth,
-                         sourceBoxHeight);
-            } else {
-                const auto& columns = (j == 1 || j == 3) ? rightColumns : leftColumns;
-                const auto& rows = (j >= 2) ? bottomRows : topRows;
-                cutPiece(source, piece, columns, rows, false, sourceBoxWidth, sourceBoxHeight);
-            }
+            const QuarterMap map = quarterMap(i, j, sourceBox, pieceBox);
+            cutPiece(source, piece, sourceTable(pieceWidth, map.alongX),
+                     sourceTable(pieceHeight, map.alongY), map.turned, sourceBoxWidth,
+                     sourceBoxHeight);
         }
     }
 }

@@ -5,8 +5,11 @@
 #include <vector>
 
 #include <QChar>
+#include <QPoint>
+#include <QPointF>
 #include <QRgb>
 #include <QSize>
+#include <QTransform>
 
 namespace hakomiru {
 
@@ -65,6 +68,39 @@ extern const std::array<Cell, pieceCount> PieceLayout;
 // piece size 0.
 void CutQuarterPieces(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes);
 
+// One axis of a piece as CutQuarterPieces reads it: piece coordinate v takes the source coordinate
+// offset + step * v, rounded as the cut rounds it. A `nested` axis is summed as
+// offset + (offset + step * v), the grouping the turned quarters 1 and 3 have always had.
+struct QuarterAxis
+{
+    double offset = 0;
+    double step = 0;
+    bool nested = false;
+};
+
+// Where piece 4 * slot + quarter reads its source box: along x and along y of the piece. For the
+// turned quarters (slot 1) the piece's x runs along the source's rows and its y along its columns.
+struct QuarterMap
+{
+    bool turned = false;
+    QuarterAxis alongX;
+    QuarterAxis alongY;
+};
+
+// The map of one piece for source boxes of `sourceBox` and piece boxes of `pieceBox` pixels
+// (whole, positive sizes; the cut rounds them to 16-bit integers first).
+[[nodiscard]] QuarterMap quarterMap(int slot, int quarter, QSize sourceBox, QSize pieceBox);
+
+// The same map as a transform of continuous coordinates, from the piece box onto the source box:
+// the piece's square covers exactly the quarter it is cut from (turned for slot 1).
+[[nodiscard]] QTransform pieceToSourceBox(int slot, int quarter, QSize sourceBox, QSize pieceBox);
+
+// The top-left corner of piece k's cell on the canvas, for pieces of W x H pixels, as PlacePieces
+// places it.
+[[nodiscard]] QPointF pieceCorner(int piece, float pieceWidth, float pieceHeight);
+// The top-left corner of a cell of the grid, for pieces of W x H pixels.
+[[nodiscard]] QPointF cellCorner(Cell cell, float pieceWidth, float pieceHeight);
+
 // Moves pieces 0..23 to their cells (Left, Top) and paints each, at its natural size, onto the
 // canvas at the position read back. The canvas is not cleared first. Cell (r, c) starts at
 // ((c - 1) * W + 1 + W / 4, (r - 1) * H + 1), W and H the size of piece box 0.
@@ -85,6 +121,23 @@ struct Segment
 // The 130 segments of the sheet's cut and fold lines and glue tabs, in drawing order, for pieces
 // of W x H pixels: 126 black, 4 white that erase parts of earlier black ones.
 [[nodiscard]] std::vector<Segment> sheetSegments(float pieceWidth, float pieceHeight);
+
+// A black line left on the sheet once the white segments have erased theirs: from the centre of
+// its first pixel to the centre of its last (both whole canvas pixels, as Surface::line rounds
+// the segment's ends). Collinear black segments that touch or overlap are one line.
+struct SheetLine
+{
+    QPoint from;
+    QPoint to;
+
+    friend bool operator==(const SheetLine&, const SheetLine&) = default;
+};
+
+// The black lines the segments leave, drawn in order: a white segment erases the pixels of the
+// black lines drawn before it on the same line; later black segments draw again. Drawn one pixel
+// wide with Surface::line, they cover exactly the black pixels of the segments drawn in order,
+// for the sheet's own segments (lines along a row, a column or a diagonal).
+[[nodiscard]] std::vector<SheetLine> remainingBlackLines(const std::vector<Segment>& segments);
 
 // Draws sheetSegments() for the size of `pieceBox0` onto the canvas.
 void DrawSheetLines(const Surface& pieceBox0, Surface& canvas);

@@ -1,4 +1,12 @@
 #include "conversion/sheet.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <numeric>
+#include <tuple>
+
+#include "surface/rounding.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
@@ -74,6 +82,99 @@ std::vector<Segment> sheetSegments(float W, float H)
         }
     }
     return s;
+}
+
+namespace {
+
+// A straight line through whole pixels: its direction (dx, dy), reduced and pointing right or
+// down, and c = dx * y - dy * x, the same for every pixel on it.
+using LineKey = std::tuple<int, int, long long>;
+
+// Inclusive ranges of t = dx * x + dy * y along one line; neighbouring pixels differ by
+// dx * dx + dy * dy.
+struct Range
+{
+    long long first;
+    long long last;
+};
+
+void addRange(std::vector<Range>& ranges, Range added, long long step)
+{
+    std::vector<Range> merged;
+    for (const Range& r : ranges) {
+        if (r.last + step < added.first || added.last + step < r.first) {
+            merged.push_back(r);
+            continue;
+        }
+        added = {std::min(added.first, r.first), std::max(added.last, r.last)};
+    }
+    merged.push_back(added);
+    ranges = std::move(merged);
+}
+
+void removeRange(std::vector<Range>& ranges, Range removed, long long step)
+{
+    std::vector<Range> kept;
+    for (const Range& r : ranges) {
+        if (r.last < removed.first || removed.last < r.first) {
+            kept.push_back(r);
+            continue;
+        }
+        if (r.first < removed.first)
+            kept.push_back({r.first, removed.first - step});
+        if (removed.last < r.last)
+            kept.push_back({removed.last + step, r.last});
+    }
+    ranges = std::move(kept);
+}
+
+} // namespace
+
+std::vector<SheetLine> remainingBlackLines(const std::vector<Segment>& segments)
+{
+    std::map<LineKey, std::vector<Range>> lines;
+    for (const Segment& segment : segments) {
+        QPoint a(toInt(segment.x1), toInt(segment.y1));
+        QPoint b(toInt(segment.x2), toInt(segment.y2));
+        int dx = b.x() - a.x();
+        int dy = b.y() - a.y();
+        if (dx < 0 || (dx == 0 && dy < 0)) {
+            std::swap(a, b);
+            dx = -dx;
+            dy = -dy;
+        }
+        const int divisor = std::gcd(dx, dy);
+        if (divisor == 0) { // a single pixel: a piece of a row
+            dx = 1;
+        } else {
+            dx /= divisor;
+            dy /= divisor;
+        }
+        const long long c = (long long)dx * a.y() - (long long)dy * a.x();
+        const long long step = (long long)dx * dx + (long long)dy * dy;
+        const Range range{(long long)dx * a.x() + (long long)dy * a.y(),
+                          (long long)dx * b.x() + (long long)dy * b.y()};
+        std::vector<Range>& ranges = lines[{dx, dy, c}];
+        if ((segment.color & 0xffffffu) == (QBColor(15) & 0xffffffu))
+            removeRange(ranges, range, step);
+        else
+            addRange(ranges, range, step);
+    }
+
+    std::vector<SheetLine> remaining;
+    for (auto& [key, ranges] : lines) {
+        const auto [dx, dy, c] = key;
+        const long long step = (long long)dx * dx + (long long)dy * dy;
+        // The pixel at t on this line: x = (dx t - dy c) / step, y = (dy t + dx c) / step.
+        auto at = [&](long long t) {
+            return QPoint(int((dx * t - dy * c) / step), int((dy * t + dx * c) / step));
+        };
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const Range& a, const Range& b) { return a.first < b.first; });
+        for (const Range& r : ranges)
+            remaining.push_back({at(r.first), at(r.last)});
+    }
+    return remaining;
 }
 
 void DrawSheetLines(const Surface& pieceBox0, Surface& canvas)

@@ -1,6 +1,9 @@
 #include "conversion/workbench.h"
 
+#include <optional>
+
 #include "conversion/sheet.h"
+#include "intake/fit.h"
 
 namespace hakomiru {
 
@@ -33,6 +36,7 @@ Workbench::Workbench(QRgb backColor) : m_canvas(canvasFor(backColor))
     }
     m_previews.assign(slotCount, Surface(previewBoxSide, previewBoxSide, backColor));
     m_pieces.assign(pieceBoxCount, Surface(pieceBoxSide, pieceBoxSide, backColor));
+    takeDrawing();
 }
 
 Surface& Workbench::sourceBox(int index)
@@ -53,7 +57,42 @@ Surface& Workbench::pieceBox(int index)
 Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitMode,
                                          const PictureLoader& load)
 {
-    return hakomiru::fillSlotFromFile(load, path, fitMode, slotBoxes(slot));
+    m_kept.at(std::size_t(slot)) = {};
+    std::optional<Picture> painted;
+    const PictureLoader remembering = [&](const QString& file, const DecodeSizeFor& size) {
+        PictureLoad loaded = load(file, size);
+        if (loaded.ok())
+            painted = loaded.value();
+        return loaded;
+    };
+    const Result<void> filled =
+        hakomiru::fillSlotFromFile(remembering, path, fitMode, slotBoxes(slot));
+    if (!filled || !painted)
+        return filled;
+    // The file is read again, larger. Should it have changed or gone in between, the slot keeps
+    // what it shows.
+    const PictureLoad sharp = load(path, keptDecodeSizeFor(fitMode));
+    const bool same =
+        sharp.ok() && !sharp->image.isNull() && sharp->naturalSize == painted->naturalSize;
+    keep(slot, same ? sharp.value() : *painted, fitMode, fileAspectThreshold);
+    return {};
+}
+
+DecodeSizeFor Workbench::keptDecodeSizeFor(int fitMode, int boxSide)
+{
+    return [fitMode, boxSide](QSize naturalSize) {
+        return decodeSizeFor(naturalSize, boxSide, fitMode, fileAspectThreshold);
+    };
+}
+
+void Workbench::keep(int slot, const Picture& picture, int fitMode, double aspectThreshold)
+{
+    KeptPicture& kept = m_kept.at(std::size_t(slot));
+    kept.image = flattenOnto(picture.image, sourceBox(slot).backColor())
+                     .convertToFormat(QImage::Format_RGB32);
+    kept.measured = QSizeF(picture.naturalSize);
+    kept.fitMode = fitMode;
+    kept.aspectThreshold = aspectThreshold;
 }
 
 DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
@@ -63,7 +102,25 @@ DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
 
 Result<void> Workbench::fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode)
 {
-    return hakomiru::fillSlotFromPicture(pasted, fitMode, slotBoxes(slot));
+    m_kept.at(std::size_t(slot)) = {};
+    std::optional<QImage> painted;
+    const PastedPicture remembering = [&]() {
+        painted = pasted();
+        return painted;
+    };
+    const Result<void> filled =
+        hakomiru::fillSlotFromPicture(remembering, fitMode, slotBoxes(slot));
+    if (!filled || !painted)
+        return filled;
+    const double threshold = pasteAspectThreshold();
+    const QSize size = decodeSizeFor(painted->size(), keptBoxSide, fitMode, threshold);
+    const QImage flat = flattenOnto(*painted, sourceBox(slot).backColor());
+    const QImage reduced =
+        size == painted->size()
+            ? flat
+            : averagedReduction(flat.convertToFormat(QImage::Format_RGB32), size);
+    keep(slot, Picture{reduced, painted->size()}, fitMode, threshold);
+    return {};
 }
 
 std::span<const Surface> Workbench::slotSources() const
@@ -74,6 +131,19 @@ std::span<const Surface> Workbench::slotSources() const
 void Workbench::convert()
 {
     convertSheet(slotSources(), m_pieces, m_canvas);
+    takeDrawing();
+    m_drawing.converted = true;
+}
+
+void Workbench::takeDrawing()
+{
+    m_drawing.pictures = m_kept;
+    for (int i = 0; i < slotCount; ++i)
+        m_drawing.slotBackColors[std::size_t(i)] = sourceBox(i).backColor();
+    m_drawing.sourceBox = QSize(sourceBox(0).width(), sourceBox(0).height());
+    m_drawing.pieceBox = QSize(pieceBox(0).width(), pieceBox(0).height());
+    m_drawing.canvas = QSize(m_canvas.width(), m_canvas.height());
+    m_drawing.canvasBackColor = m_canvas.backColor();
 }
 
 } // namespace hakomiru

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <array>
 #include <span>
 #include <vector>
 
 #include <QRgb>
 #include <QString>
 
+#include "conversion/sheet_drawing.h"
 #include "intake/slot_intake.h"
 #include "surface/result.h"
 #include "surface/surface.h"
@@ -37,23 +39,41 @@ public:
     [[nodiscard]] SlotBoxes slotBoxes(int slot) { return {sourceBox(slot), preview(slot)}; }
 
     // Fills slot 0..5 from a picture file read through `load`, fitted by `fitMode` (see
-    // fillSlotFromFile). A failure leaves the slot's boxes cleared.
+    // fillSlotFromFile), and keeps the picture for the sharp page: `load` is called a second time,
+    // at keptDecodeSizeFor; when that read fails, the slot keeps the picture its boxes were painted
+    // from. A failure leaves the slot's boxes cleared and no picture kept.
     Result<void> fillSlotFromFile(int slot, const QString& path, int fitMode,
                                   const PictureLoader& load = loadPictureFile);
     // The size fillSlotFromFile decodes a picture file at for slot 0..5 (see fileDecodeSizeFor).
     [[nodiscard]] DecodeSizeFor fileDecodeSizeFor(int slot, int fitMode);
-    // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture).
+    // The size a slot keeps a picture file at: no larger than a box of `boxSide` needs.
+    [[nodiscard]] static DecodeSizeFor keptDecodeSizeFor(int fitMode, int boxSide = keptBoxSide);
+    // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture) and keeps it, reduced to
+    // what a box of keptBoxSide needs.
     Result<void> fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode);
+    // The picture slot 0..5 keeps (null when it holds none).
+    [[nodiscard]] const KeptPicture& keptPicture(int slot) const
+    {
+        return m_kept.at(std::size_t(slot));
+    }
 
     // Cuts the six slot pictures into pieces, places them on the canvas and draws the sheet's
-    // lines. The canvas is not cleared first.
+    // lines. The canvas is not cleared first. Takes the kept pictures with it into sheetDrawing().
     void convert();
+    // The drawing of the sheet the last conversion made, for drawing it at any resolution;
+    // pictures filled since then do not change it.
+    [[nodiscard]] const SheetDrawing& sheetDrawing() const { return m_drawing; }
 
 private:
     std::vector<Surface> m_sources;
     std::vector<Surface> m_previews;
     std::vector<Surface> m_pieces;
     Surface m_canvas;
+    std::array<KeptPicture, slotCount> m_kept;
+    SheetDrawing m_drawing;
+
+    void takeDrawing();
+    void keep(int slot, const Picture& picture, int fitMode, double aspectThreshold);
 };
 
 } // namespace hakomiru

@@ -9,9 +9,7 @@
 #include <QRectF>
 #include <QSizeF>
 
-class QImage;
 class QPagedPaintDevice;
-class QPainter;
 
 namespace hakomiru {
 
@@ -75,20 +73,5 @@ struct PageSetup
 // inch.
 [[nodiscard]] QRectF twipsToDevicePixels(const QRectF& twips, double dotsPerInchX,
                                          double dotsPerInchY);
-
-// Paints `sheet` into `destination` (device pixels of the painter's device, in the painter's
-// current coordinates), without blending it with the page. When the sheet is enlarged, its pixels
-// are repeated (nearest neighbour), so its one-pixel lines stay solid black; where the device has
-// fewer pixels than the sheet, the pixels are averaged instead, so that no line drops out between
-// two device pixels. The sheet reaches a page description (PDF) losslessly and unsmoothed.
-void paintSheetPage(QPainter& painter, const QImage& sheet, const QRectF& destination);
-
-// Paints `sheet` as the one page of `device` (a printer or a PDF writer, its paper already set):
-// at sheetDestination() for the printable width of the device's page layout and the proportions
-// of `canvasSize`, converted to the device's pixels, whose origin is the printable area's
-// top-left corner; painted by paintSheetPage(). Begins and ends the painting. False when there is
-// no place for the sheet (a canvas without area) or the device refuses to paint.
-[[nodiscard]] bool paintSheetOnPage(QPagedPaintDevice& device, const QImage& sheet,
-                                    QSizeF canvasSize);
 
 } // namespace hakomiru

@@ -136,8 +136,8 @@ void Form2::mnuprint_Click()
 void Form2::printSheet()
 {
     // The dialog stays on screen while the page is printed.
-    (void)PrintSheet(m_services, this, m_workbench.canvas(), m_state.paperSize,
-                     m_state.orientation(), *m_printer);
+    (void)PrintSheet(m_services, this, m_workbench.canvas(), m_workbench.sheetDrawing(),
+                     m_state.paperSize, m_state.orientation(), *m_printer);
     m_picture3->update();
 }
 

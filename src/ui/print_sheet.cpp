@@ -3,14 +3,16 @@
 #include <QPrinter>
 
 #include "output/page_layout.h"
+#include "output/sharp_page.h"
 #include "surface/program_title.h"
 #include "surface/surface.h"
 #include "ui/platform_services.h"
 
 namespace hakomiru {
 
-PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas, int paperSize,
-                       int paperOrientation, QPrinter& printer)
+PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas,
+                       const SheetDrawing& drawing, int paperSize, int paperOrientation,
+                       QPrinter& printer)
 {
     if (!services.choosePrinter(owner, printer))
         return PrintResult::Cancelled;
@@ -22,7 +24,7 @@ PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canv
     // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
     if (!applyPageSetup(printer, pageSetupFor(paperSize, paperOrientation)))
         return PrintResult::Failed;
-    if (!paintSheetOnPage(printer, canvas.picture(), QSizeF(canvas.width(), canvas.height())))
+    if (!paintSharpSheetOnPage(printer, drawing, pictureDpiFor(printer.resolution())))
         return PrintResult::Failed;
     const QPrinter::PrinterState endState = printer.printerState();
     if (endState == QPrinter::Error || endState == QPrinter::Aborted)

@@ -7,6 +7,7 @@ namespace hakomiru {
 
 class PlatformServices;
 class Surface;
+struct SheetDrawing;
 
 // How a print ended. The program shows nothing in any case; the value is for whoever wants to
 // know (tests, a status line).
@@ -24,14 +25,17 @@ enum class PrintResult
 // 3. names the job ハコミル, sets the paper of `paperSize` (0 A4, 1 JIS B5, 2 JIS B4, 3 A3; any
 //    other value keeps the printer's paper), then the orientation `paperOrientation` (0
 //    landscape, otherwise portrait), overriding what was chosen in the print dialog;
-// 4. draws the picture at 0.05 twips from the top-left corner of the printable area, 96 % of the
+// 4. draws the sheet at 0.05 twips from the top-left corner of the printable area, 96 % of the
 //    printable width wide, its height in proportion (a sheet taller than the page is cut by the
-//    page edge), and ends the job.
+//    page edge), and ends the job. The sheet is drawn from `drawing` (paintSharpSheetOnPage), the
+//    conversion that made the canvas: its pictures at the printer's resolution held to 300..600
+//    dpi, its lines as lines.
 // A failing step ends the print at once; the steps before it keep their effect.
 //
 // `printer` outlives the call and keeps the paper and orientation set here, as a program-wide
 // printer does.
-PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas, int paperSize,
-                       int paperOrientation, QPrinter& printer);
+PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canvas,
+                       const SheetDrawing& drawing, int paperSize, int paperOrientation,
+                       QPrinter& printer);
 
 } // namespace hakomiru

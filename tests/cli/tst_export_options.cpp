@@ -22,10 +22,13 @@ private slots:
         QTest::addColumn<QString>("pdf");
         QTest::addColumn<int>("paperSize");
         QTest::addColumn<int>("orientation");
+        QTest::addColumn<QString>("svg");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("scale");
 
         QTest::newRow("defaults: whole, B4 landscape")
             << QStringList{"-a", "a.jpg", "-o", "s.bmp"} << "a.jpg|-|-" << 0 << false << "s.bmp"
-            << "" << 2 << 0;
+            << "" << 2 << 0 << "" << 300 << 1;
         QTest::newRow("every option")
             << QStringList{"-c",       "c.gif",   "-b",    "b.bmp",
                            "-a",       "a.jpg",   "--fit", "cover",
@@ -33,30 +36,40 @@ private slots:
                            "p.pdf",    "--paper", "A3",    "--orientation",
                            "portrait"}
             << "a.jpg|b.bmp|c.gif" << 1 << true << "s.bmp"
-            << "p.pdf" << 3 << 1;
+            << "p.pdf" << 3 << 1 << "" << 300 << 1;
         QTest::newRow("long options with =, any case")
             << QStringList{"--fit=whole", "--pdf=p.pdf", "--paper=b5", "--orientation=Landscape"}
             << "-|-|-" << 0 << false << ""
-            << "p.pdf" << 1 << 0;
+            << "p.pdf" << 1 << 0 << "" << 300 << 1;
         QTest::newRow("A4") << QStringList{"--pdf", "p.pdf", "--paper", "A4"} << "-|-|-" << 0
                             << false << ""
-                            << "p.pdf" << 0 << 0;
+                            << "p.pdf" << 0 << 0 << "" << 300 << 1;
         QTest::newRow("values beginning with a dash")
             << QStringList{"-a", "-pic.jpg", "-o", "./-name.bmp"} << "-pic.jpg|-|-" << 0 << false
             << "./-name.bmp"
-            << "" << 2 << 0;
+            << "" << 2 << 0 << "" << 300 << 1;
         QTest::newRow("japanese names with spaces")
             << QStringList{"-b", "写真 の 絵.jpg", "-o", "はこ みる.bmp"} << "-|写真 の 絵.jpg|-"
             << 0 << false << "はこ みる.bmp"
-            << "" << 2 << 0;
+            << "" << 2 << 0 << "" << 300 << 1;
         QTest::newRow("pictures after --, in slot order")
             << QStringList{"-o", "s.bmp", "--", "-x.jpg", "--help", "-c"} << "-x.jpg|--help|-c" << 0
             << false << "s.bmp"
-            << "" << 2 << 0;
+            << "" << 2 << 0 << "" << 300 << 1;
         QTest::newRow("after --, the slots the options left")
             << QStringList{"-o", "s.bmp", "--", "a.jpg"} << "a.jpg|-|-" << 0 << false << "s.bmp"
-            << "" << 2 << 0;
+            << "" << 2 << 0 << "" << 300 << 1;
+        QTest::newRow("the sharp outputs")
+            << QStringList{"--svg",   "s.svg",     "--dpi", "600",  "-o",
+                           "big.png", "--scale=3", "--pdf", "p.pdf"}
+            << "-|-|-" << 0 << false << "big.png"
+            << "p.pdf" << 2 << 0 << "s.svg" << 600 << 3;
+        QTest::newRow("a drawing alone, its paper")
+            << QStringList{"--svg", "s.svg", "--paper", "A4", "--dpi=300"} << "-|-|-" << 0 << false
+            << ""
+            << "" << 0 << 0 << "s.svg" << 300 << 1;
     }
+
     void reads()
     {
         QFETCH(QStringList, arguments);
@@ -67,6 +80,9 @@ private slots:
         QFETCH(QString, pdf);
         QFETCH(int, paperSize);
         QFETCH(int, orientation);
+        QFETCH(QString, svg);
+        QFETCH(int, dpi);
+        QFETCH(int, scale);
 
         const ExportCommand command = parseExportArguments(arguments);
         QVERIFY2(command.action == ExportCommand::Action::Run, qPrintable(command.error));
@@ -81,6 +97,9 @@ private slots:
         QCOMPARE(options.pdfPath, pdf);
         QCOMPARE(options.paperSize, paperSize);
         QCOMPARE(options.paperOrientation, orientation);
+        QCOMPARE(options.svgPath, svg);
+        QCOMPARE(options.pictureDpi, dpi);
+        QCOMPARE(options.scale, scale);
     }
 
     // -a, -b and -c fill the slots 0, 1 and 5.
@@ -129,6 +148,21 @@ private slots:
             << QStringList{"-o", "out", "--pdf", "./out"} << "out";
         QTest::newRow("output over a picture")
             << QStringList{"-a", "dir/../pic.bmp", "-o", "pic.bmp"} << "pic.bmp";
+        QTest::newRow("drawing over a picture")
+            << QStringList{"-a", "pic.svg", "--svg", "./pic.svg"} << "pic.svg";
+        QTest::newRow("drawing and page one file")
+            << QStringList{"--pdf", "out", "--svg", "out"} << "--svg";
+        QTest::newRow("dpi too low") << QStringList{"--pdf", "p.pdf", "--dpi", "299"} << "299";
+        QTest::newRow("dpi too high") << QStringList{"--pdf", "p.pdf", "--dpi", "601"} << "601";
+        QTest::newRow("dpi not a number")
+            << QStringList{"--pdf", "p.pdf", "--dpi", "300dpi"} << "300dpi";
+        QTest::newRow("dpi with a sign") << QStringList{"--pdf", "p.pdf", "--dpi=+400"} << "+400";
+        QTest::newRow("dpi without a page")
+            << QStringList{"-o", "s.bmp", "--dpi", "300"} << "--dpi";
+        QTest::newRow("scale 0") << QStringList{"-o", "s.png", "--scale", "0"} << "--scale";
+        QTest::newRow("scale 5") << QStringList{"-o", "s.png", "--scale", "5"} << "--scale";
+        QTest::newRow("scale without a sheet")
+            << QStringList{"--pdf", "p.pdf", "--scale", "2"} << "--scale";
     }
     void refuses()
     {

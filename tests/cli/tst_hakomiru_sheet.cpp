@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QXmlStreamReader>
 
 #include "cli/export_options.h"
 #include "cli/sheet_export.h"
@@ -191,9 +192,9 @@ private slots:
             if (!pictures[i].isEmpty())
                 options.pictures[std::size_t(i)] = m_dir.filePath(pictures[i]);
         for (const Decoding decoding : {Decoding::SideBySide, Decoding::OneAfterAnother}) {
-            const Result<QImage> sheet = makeSheet(options, decoding);
+            const Result<MadeSheet> sheet = makeSheet(options, decoding);
             QVERIFY(sheet);
-            const QByteArray bytes = encodeSheetFile(sheet.value(), "s.bmp").value();
+            const QByteArray bytes = encodeSheetFile(sheet->canvas, "s.bmp").value();
             QVERIFY2(bytes == saved, qPrintable(firstDifference(bytes, saved)));
         }
 
@@ -247,18 +248,22 @@ private slots:
         QTest::addColumn<QStringList>("pageOptions");
         QTest::addColumn<double>("widthMm");
         QTest::addColumn<double>("heightMm");
-        QTest::newRow("default: B4 landscape") << QStringList{} << 364.0 << 257.0;
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("default: B4 landscape") << QStringList{} << 364.0 << 257.0 << 300;
         QTest::newRow("A4 portrait")
-            << QStringList{"--paper", "A4", "--orientation", "portrait"} << 210.0 << 297.0;
-        QTest::newRow("A3 landscape") << QStringList{"--paper", "A3"} << 420.0 << 297.0;
-        QTest::newRow("B5 portrait")
-            << QStringList{"--paper", "B5", "--orientation", "portrait"} << 182.0 << 257.0;
+            << QStringList{"--paper", "A4", "--orientation", "portrait"} << 210.0 << 297.0 << 300;
+        QTest::newRow("A3 landscape, 600 dpi")
+            << QStringList{"--paper", "A3", "--dpi", "600"} << 420.0 << 297.0 << 600;
+        QTest::newRow("B5 portrait, 450 dpi")
+            << QStringList{"--paper", "B5", "--orientation", "portrait", "--dpi", "450"} << 182.0
+            << 257.0 << 450;
     }
     void printedPage()
     {
         QFETCH(QStringList, pageOptions);
         QFETCH(double, widthMm);
         QFETCH(double, heightMm);
+        QFETCH(int, dpi);
         const Run run =
             runExporter(QStringList{"-a", "landscape.bmp", "-c", "-dash.gif", "--fit", "cover",
                                     "-o", "page sheet.png", "--pdf", "ページ.pdf"}
@@ -276,20 +281,29 @@ private slots:
                                 .arg(info->pageSizePoints.width())
                                 .arg(info->pageSizePoints.height())));
 
-        constexpr int dpi = 50;
+        // The pieces of 絵A and 絵C, at the resolution asked for.
+        const std::vector<PdfImage> images = pdfImages(pdf);
+        QCOMPARE(images.size(), std::size_t(8));
+        for (const PdfImage& image : images)
+            QVERIFY2(image.xPpi == dpi && image.yPpi == dpi && image.encoding == "jpeg",
+                     qPrintable(QStringLiteral("%1 x %2 ppi").arg(image.xPpi).arg(image.yPpi)));
+
+        constexpr int renderDpi = 50;
         const QString base = pdf + ".render";
         bool rendered = false;
-        runTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, base},
+        runTool("pdftoppm", {"-r", QString::number(renderDpi), "-png", "-singlefile", pdf, base},
                 &rendered);
         QVERIFY(rendered);
         const QImage page = QImage(base + ".png").convertToFormat(QImage::Format_RGB32);
         // Named .png, the sheet is a PNG file.
         QVERIFY(contents(m_dir.filePath("page sheet.png")).startsWith("\x89PNG\r\n"));
         const QImage sheet(m_dir.filePath("page sheet.png"));
-        const double pxPerMm = dpi / 25.4;
+        const double pxPerMm = renderDpi / 25.4;
         QVERIFY(std::abs(page.width() - widthMm * pxPerMm) <= 1.5); // whole points, whole pixels
 
-        // The sheet's grey background against the white paper shows its extent.
+        // The drawing's extent on the white paper: from the page's corner to the right end tabs'
+        // outer lines (the sheet's last column) and down to the lowest line (row 1201), unless the
+        // page ends first.
         const double sheetWidth = 0.96 * widthMm * pxPerMm;
         const double sheetHeight = sheetWidth * sheet.height() / sheet.width();
         int right = -1;
@@ -307,11 +321,12 @@ private slots:
         QCOMPARE(left, 0);
         QCOMPARE(top, 0);
         QVERIFY2(
-            std::abs(right - sheetWidth) <= 1.0,
+            std::abs(right - std::ceil(sheetWidth)) <= 1.0,
             qPrintable(QStringLiteral("right edge %1, expected %2").arg(right).arg(sheetWidth)));
-        const double expectedBottom = std::min(sheetHeight, double(page.height()));
+        const double expectedBottom =
+            std::min(sheetHeight * (lowestDrawnRow + 1) / sheet.height(), double(page.height()));
         QVERIFY2(
-            std::abs(bottom - expectedBottom) <= 1.0,
+            std::abs(bottom - std::ceil(expectedBottom)) <= 1.0,
             qPrintable(
                 QStringLiteral("bottom edge %1, expected %2").arg(bottom).arg(expectedBottom)));
 
@@ -343,6 +358,107 @@ private slots:
                                         .arg(colorText(sheet.pixel(sx, sy)))));
             }
         QVERIFY(compared > 1000);
+    }
+
+    // The sheet as an SVG drawing: sized as printed, the pieces as pictures at --dpi, the lines in
+    // a cut and a fold layer, the cut layer the closed outlines of the net; drawn 1702 pixels wide
+    // it shows the sheet. And the sheet twice as large, which shows it too.
+    void drawingAndLargeSheet()
+    {
+        QTemporaryDir dir;
+        Workbench light;
+        makeLightSheet(light); // its pictures, saved as files, give a sheet of light pictures
+        for (const int slot : {0, 1, 5})
+            QVERIFY(light.keptPicture(slot).image.save(dir.filePath(QString("%1.png").arg(slot))));
+        const QStringList pictures{"-a", "0.png", "-b", "1.png", "-c", "5.png"};
+        const Run run = runExporter(pictures + QStringList{"-o", "s.png", "--svg", "s.svg",
+                                                           "--paper", "A4", "--dpi", "400"},
+                                    dir.path());
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QImage sheet(dir.filePath("s.png"));
+
+        QFile file(dir.filePath("s.svg"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QStringList layers;
+        QString cutPath;
+        int images = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QXmlStreamAttributes a = xml.attributes();
+            if (xml.name() == u"svg") {
+                const double widthMm = 297 * 0.96;
+                QCOMPARE(a.value("viewBox").toString(), QString("0 0 1702 1302"));
+                QVERIFY(a.value("width").endsWith(u"mm") && a.value("height").endsWith(u"mm"));
+                QVERIFY(std::abs(a.value("width").chopped(2).toDouble() - widthMm) < 0.01);
+                QVERIFY(std::abs(a.value("height").chopped(2).toDouble() - widthMm * 1302 / 1702) <
+                        0.01);
+            } else if (xml.name() == u"g" && a.value("inkscape:groupmode") == u"layer") {
+                layers << a.value("inkscape:label").toString();
+            } else if (xml.name() == u"path" && layers.size() == 1) {
+                QVERIFY2(cutPath.isEmpty(), "one path in the cut layer");
+                cutPath = a.value("d").toString();
+            } else if (xml.name() == u"image") {
+                ++images;
+                const QString href = a.value("xlink:href").toString();
+                QVERIFY(href.startsWith("data:image/jpeg;base64,"));
+                // 200 sheet pixels at 400 dpi: 285.12 mm / 1702 * 200 = 33.5 mm = 527.7 pixels.
+                const QImage piece = QImage::fromData(
+                    QByteArray::fromBase64(href.mid(href.indexOf(',') + 1).toLatin1()), "JPEG");
+                QCOMPARE(piece.size(), QSize(528, 528));
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(layers, QStringList({"cut", "fold"}));
+        QCOMPARE(images, 12);
+
+        // Two closed outlines: around the whole net (its 24 squares of 200 x 200, the 4 squares
+        // of the hole it closes in, 20 tabs of (100 + 200) / 2 x 50 and 4 end tabs as large) and
+        // around the hole (4 squares, less the 4 tabs that reach into it).
+        QCOMPARE(cutPath.count('M'), 2);
+        QCOMPARE(cutPath.count('Z'), 2);
+        std::vector<double> areas;
+        for (const QString& outline : cutPath.split('Z', Qt::SkipEmptyParts)) {
+            QPolygonF polygon;
+            for (const QString& point : outline.mid(1).split('L')) {
+                const QStringList xy = point.split(' ');
+                polygon << QPointF(xy.value(0).toDouble(), xy.value(1).toDouble());
+            }
+            double area = 0;
+            for (qsizetype i = 0; i < polygon.size(); ++i) {
+                const QPointF p = polygon[i];
+                const QPointF q = polygon[(i + 1) % polygon.size()];
+                area += (p.x() * q.y() - q.x() * p.y()) / 2;
+            }
+            areas.push_back(std::abs(area));
+        }
+        std::sort(areas.begin(), areas.end());
+        const double around = 28 * 200.0 * 200 + 24 * 150.0 * 50;
+        const double hole = 4 * 200.0 * 200 - 4 * 150.0 * 50;
+        QVERIFY2(std::abs(areas[1] / around - 1) < 0.01 && std::abs(areas[0] / hole - 1) < 0.01,
+                 qPrintable(QStringLiteral("%1 and %2").arg(areas[1]).arg(areas[0])));
+
+        bool drawn = false;
+        runTool("rsvg-convert",
+                {"-w", "1702", "-o", dir.filePath("svg.png"), dir.filePath("s.svg")}, &drawn);
+        QVERIFY2(drawn, "rsvg-convert (librsvg2-bin) must draw the SVG");
+        const QImage svg = QImage(dir.filePath("svg.png")).convertToFormat(QImage::Format_RGB32);
+        QString difference = sheetDifference(svg, sheet, 10);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+        // Twice as large: averaged back to the sheet's size, it shows the sheet. --scale 1 is
+        // the sheet itself.
+        QVERIFY(runExporter(pictures + QStringList{"-o", "big.png", "--scale", "2"}, dir.path())
+                    .exitCode == 0);
+        const QImage big(dir.filePath("big.png"));
+        QCOMPARE(big.size(), QSize(3404, 2604));
+        difference = sheetDifference(
+            big.scaled(sheet.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), sheet, 10);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        QVERIFY(runExporter(pictures + QStringList{"-o", "one.png", "--scale", "1"}, dir.path())
+                    .exitCode == 0);
+        QCOMPARE(contents(dir.filePath("one.png")), contents(dir.filePath("s.png")));
     }
 
     // Every failure says what failed with the file's name, exits non-zero and leaves the files in

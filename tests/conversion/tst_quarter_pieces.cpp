@@ -138,6 +138,33 @@ private slots:
                 QCOMPARE(pieces[24].point(x, y), qRgb(99, 99, 99));
     }
 
+    // The continuous map of each piece covers exactly its quarter of the source box (turned for
+    // slot 1 as the cut turns it) and takes each piece pixel's centre near the centre of the
+    // source pixel the cut reads for it: within rounding, and the cut's samples along a turned
+    // axis that runs backwards lie up to 1.1 pixels behind (the first is the quarter's last row).
+    void continuousMapFollowsTheCut()
+    {
+        const double k = 244.5 / 200;
+        for (int i = 0; i < slotCount; ++i)
+            for (int j = 0; j < 4; ++j) {
+                const QTransform map = pieceToSourceBox(i, j, QSize(489, 489), QSize(200, 200));
+                const QRectF quarter(j % 2 ? 244.5 : 0, j / 2 ? 244.5 : 0, 244.5, 244.5);
+                QCOMPARE(map.mapRect(QRectF(0, 0, 200, 200)), quarter);
+                for (int y = 0; y < 200; y += 7)
+                    for (int x = 0; x < 200; x += 7) {
+                        const QPointF centre =
+                            QPointF(tableSource(i, j, x, y, 489, 489, k, k)) + QPointF(0.5, 0.5);
+                        const QPointF mapped = map.map(QPointF(x + 0.5, y + 0.5));
+                        if (std::abs(mapped.x() - centre.x()) > 1.65 ||
+                            std::abs(mapped.y() - centre.y()) > 1.65)
+                            QFAIL(qPrintable(QStringLiteral("piece %1 pixel (%2, %3)")
+                                                 .arg(4 * i + j)
+                                                 .arg(x)
+                                                 .arg(y)));
+                    }
+            }
+    }
+
     // Sizes come from box 0 of each kind, and pieces are not cleared before they are filled:
     // with a smaller piece box 0 the larger boxes keep what lies beyond its size.
     void sizesFromBoxZeroAndNoClearing()

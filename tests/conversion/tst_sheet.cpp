@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <vector>
 
@@ -213,6 +215,78 @@ private slots:
         QCOMPARE(c.point(1651, 300), black);
         // The bottom half row stays empty.
         QCOMPARE(c.point(900, 1250), canvasBack);
+    }
+
+    // The black lines left after the white segments erased theirs, drawn one pixel wide, are the
+    // sheet's line pixels exactly, for pieces of any size.
+    void remainingLinesAreTheSheetsLines_data()
+    {
+        QTest::addColumn<QSize>("piece");
+        QTest::newRow("200 x 200") << QSize(200, 200);
+        QTest::newRow("120 x 160") << QSize(120, 160);
+        QTest::newRow("201 x 199, fractional margins") << QSize(201, 199);
+    }
+    void remainingLinesAreTheSheetsLines()
+    {
+        QFETCH(QSize, piece);
+        const Surface pieceBox(piece.width(), piece.height());
+        const QSize size = sheetCanvasSize(pieceBox);
+        Surface sheet(size.width(), size.height(), white);
+        DrawSheetLines(pieceBox, sheet);
+        const auto lines =
+            remainingBlackLines(sheetSegments(float(piece.width()), float(piece.height())));
+        Surface drawn(size.width(), size.height(), white);
+        for (const SheetLine& line : lines)
+            drawn.line(float(line.from.x()), float(line.from.y()), float(line.to.x()),
+                       float(line.to.y()), black);
+        QVERIFY(drawn.image() == sheet.image());
+        // Lines that touch or overlap are one: the canvas's 126 black segments leave fewer.
+        QVERIFY2(lines.size() < 110, qPrintable(QString::number(lines.size())));
+    }
+
+    // A slot keeps its picture no larger than a box of 2240 pixels needs (the box on a 600 dpi A3
+    // page), measured by its own size; filling again replaces it, a failed fill clears it. When
+    // the second read fails (the file changed or went), the slot keeps what its boxes show.
+    void slotsKeepTheirPictures()
+    {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath("photo.png");
+        const QString small = dir.filePath("small.png");
+        QVERIFY(solidPicture(3000, 2000, qRgb(10, 200, 30)).save(photo));
+        QVERIFY(solidPicture(100, 50, qRgb(200, 10, 30)).save(small));
+        QVERIFY(writeFile(dir.filePath("notes.png"), "not a picture"));
+        Workbench bench;
+
+        QVERIFY(bench.fillSlotFromFile(0, photo, 0));
+        // 2240 x 2000 * 2240 / 3000, rounded up (a pixel more where the float fit is a hair over).
+        const QSize kept = bench.keptPicture(0).image.size();
+        QVERIFY2(kept.width() - 2240 <= 1 && kept.width() >= 2240 && kept.height() - 1494 <= 1 &&
+                     kept.height() >= 1494,
+                 qPrintable(QStringLiteral("%1 x %2").arg(kept.width()).arg(kept.height())));
+        QCOMPARE(bench.keptPicture(0).measured, QSizeF(3000, 2000));
+        QCOMPARE(bench.keptPicture(0).image.pixel(1000, 700), qRgb(10, 200, 30));
+        QVERIFY(bench.fillSlotFromFile(0, small, 1));
+        QCOMPARE(bench.keptPicture(0).image.size(), QSize(100, 50));
+        QCOMPARE(bench.keptPicture(0).fitMode, 1);
+        QVERIFY(!bench.fillSlotFromFile(0, dir.filePath("notes.png"), 0));
+        QVERIFY(bench.keptPicture(0).image.isNull());
+
+        QVERIFY(bench.fillSlotFromPicture(
+            1, [] { return std::optional<QImage>(solidPicture(4000, 4000, qRgb(1, 2, 3))); }, 0));
+        QVERIFY(std::abs(bench.keptPicture(1).image.width() - 2240) <= 1);
+        QCOMPARE(bench.keptPicture(1).image.width(), bench.keptPicture(1).image.height());
+        QCOMPARE(bench.keptPicture(1).measured, QSizeF(4000, 4000));
+
+        int reads = 0;
+        const PictureLoader onceOnly = [&](const QString& path, const DecodeSizeFor& size) {
+            return ++reads == 1 ? loadPictureFile(path, size)
+                                : PictureLoad(Failure{QStringLiteral("gone"), path});
+        };
+        QVERIFY(bench.fillSlotFromFile(5, photo, 0, onceOnly));
+        QCOMPARE(reads, 2);
+        QCOMPARE(bench.keptPicture(5).image.size(),
+                 bench.fileDecodeSizeFor(5, 0)(QSize(3000, 2000))); // what the box needs
+        QCOMPARE(bench.keptPicture(5).measured, QSizeF(3000, 2000));
     }
 
     // Tabs hang beside the band cells of columns 1, 2, 4, 5, 7, 8, never beside the strips.

@@ -16,6 +16,7 @@
 #include "ui/print_services.h"
 #include "ui/print_sheet.h"
 #include "output/print_test_support.h"
+#include "conversion/workbench.h"
 #include "surface/surface.h"
 
 using namespace hakomiru;
@@ -84,8 +85,9 @@ private slots:
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
         QCOMPARE(printer.printerName(), m_queue);
 
-        Surface canvas(sheetWidth, sheetHeight);
-        canvas.paintPicture(linedSheet(), 0, 0);
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = static_cast<std::int16_t>(paperSize);
         if (portrait)
@@ -105,8 +107,8 @@ private slots:
 
         const QStringList before = pdfFiles(m_out.path());
         PrintDialogServices services;
-        const PrintResult result =
-            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer);
+        const PrintResult result = PrintSheet(services, nullptr, canvas, bench.sheetDrawing(),
+                                              state.paperSize, state.orientation(), printer);
         answer.stop();
         QVERIFY(answered);
         QCOMPARE(result, PrintResult::Printed);
@@ -132,6 +134,17 @@ private slots:
 
         const auto info = pdfInfo(path);
         QVERIFY2(info, qPrintable(path));
+        // The pictures of the page that came out of the queue: 300 dpi or more. The program sends
+        // them at 600 dpi (Qt gives a CUPS printer 1200); CUPS-PDF's Ghostscript brings every
+        // picture above 450 dpi down to its 300, in whole pixels, which pdfimages may show as 299
+        // (270 pixels over 0.903 inches).
+        bool listed = false;
+        const std::vector<PdfImage> images = pdfImages(path, &listed);
+        QVERIFY(listed);
+        QCOMPARE(images.size(), std::size_t(12));
+        for (const PdfImage& image : images)
+            QVERIFY2(image.xPpi >= 299 && image.yPpi >= 299,
+                     qPrintable(QStringLiteral("%1 x %2 ppi").arg(image.xPpi).arg(image.yPpi)));
         QCOMPARE(info->pages, 1);
         // The paper leaves the printer upright; a landscape page is turned onto it. The printer
         // describes its papers in whole points (its JIS B4 is 727 x 1029), hence 1 mm of play,

@@ -7,7 +7,9 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
+#include "conversion/workbench.h"
 #include "output/page_layout.h"
+#include "output/sharp_page.h"
 #include "output/print_test_support.h"
 
 using namespace hakomiru;
@@ -100,6 +102,11 @@ private slots:
         // The sheet's sides are 1.31 : 1, a landscape page's 1.41 : 1: at 96 % of the width the
         // sheet is some 4 % taller than the page, and its bottom is cut off. In portrait it
         // takes about half the page.
+        // No page needs a slot's picture larger than it keeps it: the 489-pixel box spans 400
+        // sheet pixels.
+        const double boxAt600Dpi = destination->width() / 1440.0 * 600 * 400 / sheetWidth;
+        QVERIFY2(boxAt600Dpi <= keptBoxSide, qPrintable(QString::number(boxAt600Dpi)));
+
         const double heightShare = destination->height() / twipsOf(paperHeightMm - 2 * marginMm);
         if (landscape)
             QVERIFY2(heightShare > 1.02 && heightShare < 1.08,
@@ -177,98 +184,135 @@ private slots:
         QCOMPARE(device.height(), 300.0);
     }
 
-    // Enlarged, the sheet's pixels are repeated: every painted pixel is black or white, and each
-    // one-pixel line becomes a solid band as wide as the scale.
-    void enlargedSheetStaysCrisp()
+    // The sharp page of each paper, drawn at 300 dpi, lies exactly where the 1x sheet lies: seen
+    // at the sheet's own resolution (1702 pixels across it), every line pixel within one pixel and
+    // the pictures the same colours. The lines are drawn as lines: the page's pictures, all at
+    // 300 dpi, hold no line pixel.
+    void sharpPageMatchesTheSheet_data()
     {
-        QImage sheet(170, 130, QImage::Format_RGB32);
-        sheet.fill(0xffffffff);
-        const std::vector<int> lines{3, 40, 41, 99, 169};
-        for (int x : lines)
-            for (int y = 0; y < sheet.height(); ++y)
-                sheet.setPixel(x, y, 0xff000000);
-
-        QImage page(500, 400, QImage::Format_RGB32);
-        page.fill(0xffffffff);
-        QPainter painter(&page);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true); // must not leak in
-        paintSheetPage(painter, sheet, QRectF(10, 5, 170 * 2.5, 130 * 2.5));
-        painter.end();
-
-        for (int y = 0; y < page.height(); ++y)
-            for (int x = 0; x < page.width(); ++x) {
-                const int grey = qGray(page.pixel(x, y));
-                QVERIFY2(grey == 0 || grey == 255,
-                         qPrintable(QStringLiteral("grey %1 at %2,%3").arg(grey).arg(x).arg(y)));
-            }
-        const int row = 100;
-        const std::vector<double> runs = darkRunsAlongRow(page, row);
-        // Lines 40 and 41 touch, so they make one band.
-        const std::vector<double> expected{10 + 3.5 * 2.5, 10 + 41 * 2.5, 10 + 99.5 * 2.5,
-                                           10 + 169.5 * 2.5};
-        QCOMPARE(runs.size(), expected.size());
-        for (std::size_t i = 0; i < runs.size(); ++i)
-            QVERIFY2(std::abs(runs[i] - expected[i]) <= 0.75, qPrintable(runsText(runs)));
+        QTest::addColumn<int>("paperSize");
+        QTest::addColumn<int>("orientation");
+        for (int size = 0; size < 4; ++size)
+            for (int orientation = 0; orientation < 2; ++orientation)
+                QTest::addRow("%s %s", testPapers[size].name,
+                              orientation == 0 ? "landscape" : "portrait")
+                    << size << orientation;
     }
-
-    // Reduced onto a coarse device, no line may fall between two device pixels and vanish.
-    void reducedSheetKeepsEveryLine()
+    void sharpPageMatchesTheSheet()
     {
-        QImage sheet(200, 100, QImage::Format_RGB32);
-        sheet.fill(0xffffffff);
-        for (int x = 2; x < sheet.width(); x += 5)
-            for (int y = 0; y < sheet.height(); ++y)
-                sheet.setPixel(x, y, 0xff000000);
-
-        QImage page(80, 40, QImage::Format_RGB32);
-        page.fill(0xffffffff);
-        QPainter painter(&page);
-        paintSheetPage(painter, sheet, QRectF(0, 0, 80, 40));
-        painter.end();
-
-        for (int x = 2; x < sheet.width(); x += 5) {
-            const int column = static_cast<int>((x + 0.5) * 0.4);
-            int darkest = 255;
-            for (int c = std::max(0, column - 1); c <= std::min(79, column + 1); ++c)
-                darkest = std::min(darkest, qGray(page.pixel(c, 20)));
-            QVERIFY2(darkest < 230, qPrintable(QStringLiteral("line %1 lost").arg(x)));
-        }
-    }
-
-    // In a page description the sheet is kept whole and exact: not re-encoded as a JPEG and not
-    // marked for smoothing.
-    void pageDescriptionKeepsTheSheetExact()
-    {
+        QFETCH(int, paperSize);
+        QFETCH(int, orientation);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("sheet.pdf"));
-        const QImage sheet = linedSheet();
+        const QString path = dir.filePath(QStringLiteral("page.pdf"));
+        Workbench bench;
+        makeLightSheet(bench, orientation); // whole pictures on one, covering on the other
         {
             QPdfWriter writer(path);
-            writer.setResolution(1200);
-            writer.setPageSize(QPageSize(QPageSize::A3));
-            writer.setPageOrientation(QPageLayout::Landscape);
-            QPainter painter(&writer);
-            paintSheetPage(painter, sheet, QRectF(0, 0, sheetWidth * 5.5, sheetHeight * 5.5));
+            writer.setResolution(300);
+            QVERIFY(writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+            QVERIFY(applyPageSetup(writer, pageSetupFor(paperSize, orientation)));
+            QVERIFY(paintSharpSheetOnPage(writer, bench.sheetDrawing(), 300));
         }
-        bool ok = false;
-        const QString list =
-            runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}, &ok);
-        QVERIFY2(ok, "pdfimages (poppler-utils) must be installed");
-        const QStringList lines = list.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3); // two heading lines, one image
-        const QStringList fields = lines[2].simplified().split(QLatin1Char(' '));
-        QCOMPARE(fields.value(3), QStringLiteral("1702"));
-        QCOMPARE(fields.value(4), QStringLiteral("1302"));
-        QCOMPARE(fields.value(8), QStringLiteral("image")); // not "jpeg"
-        QCOMPARE(fields.value(9), QStringLiteral("no"));    // no interpolation
 
+        bool ok = false;
+        const std::vector<PdfImage> images = pdfImages(path, &ok);
+        QVERIFY2(ok, "pdfimages (poppler-utils) must be installed");
+        QCOMPARE(images.size(), std::size_t(12));
+        for (const PdfImage& image : images) {
+            QVERIFY2(image.xPpi == 300 && image.yPpi == 300 && image.encoding == "jpeg",
+                     qPrintable(QStringLiteral("%1 x %2 ppi, %3")
+                                    .arg(image.xPpi)
+                                    .arg(image.yPpi)
+                                    .arg(image.encoding)));
+        }
         runTool(QStringLiteral("pdfimages"),
-                {QStringLiteral("-png"), path, dir.filePath(QStringLiteral("img"))}, &ok);
+                {QStringLiteral("-png"), path, dir.filePath(QStringLiteral("piece"))}, &ok);
         QVERIFY(ok);
-        const QImage extracted = QImage(dir.filePath(QStringLiteral("img-000.png")))
-                                     .convertToFormat(QImage::Format_RGB32);
-        QVERIFY(extracted == sheet);
+        for (int i = 0; i < 12; ++i) {
+            const QImage piece(
+                dir.filePath(QStringLiteral("piece-%1.png").arg(i, 3, 10, QChar('0'))));
+            QVERIFY(!piece.isNull());
+            int darkest = 255;
+            for (int y = 0; y < piece.height(); ++y)
+                for (int x = 0; x < piece.width(); ++x)
+                    darkest = std::min(darkest, qGray(piece.pixel(x, y)));
+            QVERIFY2(darkest > 160, qPrintable(QString::number(darkest)));
+        }
+
+        // 1702 pixels across the sheet: 96 % of the paper's width.
+        const PaperMillimetres paper = testPapers[paperSize];
+        const double paperWidthMm = orientation == 0 ? paper.longMm : paper.shortMm;
+        const double paperHeightMm = orientation == 0 ? paper.shortMm : paper.longMm;
+        const double dpi = sheetWidth / (paperWidthMm * 0.96 / 25.4);
+        const int rows = std::min(sheetHeight, int(paperHeightMm / 25.4 * dpi) - 1);
+        runTool(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QString::number(dpi, 'f', 6), QStringLiteral("-png"),
+                 QStringLiteral("-singlefile"), path, dir.filePath(QStringLiteral("render"))},
+                &ok);
+        QVERIFY(ok);
+        const QImage drawn = QImage(dir.filePath(QStringLiteral("render.png")))
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QString difference = sheetDifference(drawn, bench.canvas().image(), 10, rows);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // A picture with detail finer than a sheet pixel, a one-pixel checkerboard of 1000 x 1000
+    // (2.5 of its pixels to a sheet pixel), keeps it on an A4 page at 600 dpi (0.9 of its pixels
+    // to a device pixel), where the 1x sheet averages it to one grey. (One of 2000 x 2000 is
+    // finer than the device pixels too, 1.8 to one: averaged, it is grey on the page as well.)
+    void sharperThanTheSheet()
+    {
+        QImage checkerboard(1000, 1000, QImage::Format_RGB32);
+        for (int y = 0; y < checkerboard.height(); ++y)
+            for (int x = 0; x < checkerboard.width(); ++x)
+                checkerboard.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        Workbench bench;
+        QVERIFY(bench.fillSlotFromPicture(
+            0, [&] { return std::optional<QImage>(checkerboard); }, 0));
+        bench.convert();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("page.pdf"));
+        {
+            QPdfWriter writer(path);
+            writer.setResolution(600);
+            QVERIFY(writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+            QVERIFY(applyPageSetup(writer, pageSetupFor(0, 1)));
+            QVERIFY(paintSharpSheetOnPage(writer, bench.sheetDrawing(), 600));
+        }
+        // The spread of the grey levels inside piece 0 (cell (2, 7), sheet pixels 1251..1450 by
+        // 201..400) and inside its picture in the page, 20 sheet pixels in from its edges.
+        auto spread = [](const QImage& image, QRect area) {
+            double sum = 0, squares = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    const double g = qGray(image.pixel(x, y));
+                    sum += g;
+                    squares += g * g;
+                }
+            const double count = double(area.width()) * area.height();
+            const double mean = sum / count;
+            return std::sqrt(squares / count - mean * mean);
+        };
+        const double sheetSpread = spread(bench.canvas().image(), QRect(1271, 221, 160, 160));
+        bool ok = false;
+        const std::vector<PdfImage> images = pdfImages(path, &ok);
+        QVERIFY(ok);
+        QCOMPARE(images.size(), std::size_t(4)); // 絵A's four pieces; the others are blank
+        QVERIFY(images[0].xPpi == 600 && images[0].yPpi == 600);
+        runTool(QStringLiteral("pdfimages"),
+                {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-png"), path,
+                 dir.filePath(QStringLiteral("piece"))},
+                &ok);
+        QVERIFY(ok);
+        const QImage piece(dir.filePath(QStringLiteral("piece-000.png")));
+        QVERIFY(!piece.isNull());
+        const int margin = piece.width() / 10;
+        const double pageSpread =
+            spread(piece, piece.rect().adjusted(margin, margin, -margin, -margin));
+        QVERIFY2(sheetSpread < 3 && pageSpread > 30,
+                 qPrintable(QStringLiteral("spread %1 on the sheet, %2 on the page")
+                                .arg(sheetSpread)
+                                .arg(pageSpread)));
     }
 };
 

@@ -346,7 +346,7 @@ private slots:
         owner.services.acceptPrintDialog = true;
         owner.window.printer().setOutputFormat(QPrinter::PdfFormat);
         owner.window.printer().setOutputFileName(path);
-        owner.workbench.canvas().paintPicture(linedSheet(), 0, 0);
+        makeLightSheet(owner.workbench);
 
         QVERIFY(owner.showAndActivate());
         clickOption(owner.form()->Option1(3));

@@ -10,6 +10,7 @@
 #include "ui/print_sheet.h"
 #include "ui/print_services.h"
 #include "output/print_test_support.h"
+#include "conversion/workbench.h"
 #include "surface/surface.h"
 
 using namespace hakomiru;
@@ -33,13 +34,6 @@ void setUpPdfPrinter(QPrinter& printer, const QString& path)
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
                                       QMarginsF(marginMm, marginMm, marginMm, marginMm),
                                       QPageLayout::Millimeter));
-}
-
-Surface sheetCanvas()
-{
-    Surface canvas(sheetWidth, sheetHeight);
-    canvas.paintPicture(linedSheet(), 0, 0);
-    return canvas;
 }
 
 } // namespace
@@ -75,14 +69,16 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         setUpPdfPrinter(printer, path);
         ScriptedPrintServices services;
-        Surface canvas = sheetCanvas();
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = static_cast<std::int16_t>(paperSize);
         state.paperOrientation = static_cast<std::int16_t>(orientation);
 
-        QCOMPARE(
-            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer),
-            PrintResult::Printed);
+        QCOMPARE(PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                            state.orientation(), printer),
+                 PrintResult::Printed);
         QCOMPARE(services.printDialogs, 1);
         QCOMPARE(services.messages, 0);
 
@@ -100,6 +96,9 @@ private slots:
 
         const QImage page = renderPdf(path, renderDpi);
         QVERIFY(!page.isNull());
+        // The pictures at the printer's 1200 dpi held to 600.
+        for (const PdfImage& image : pdfImages(path))
+            QVERIFY2(image.xPpi >= 599 && image.yPpi >= 599, qPrintable(image.encoding));
         const double printableWidthMm = pageWidthMm - 2 * marginMm;
         const SheetOnPage sheet =
             findSheet(page, renderDpi, QPointF(marginMm, marginMm), printableWidthMm * 0.96);
@@ -110,7 +109,6 @@ private slots:
             // The sheet (1.31 : 1) at 96 % of the width is taller than the page (1.41 : 1): the
             // page edge cuts its bottom off.
             QVERIFY(sheet.cutByPageBottom);
-            QVERIFY(!sheet.heightMm);
             // Only the empty strip below the drawing is lost.
             QVERIFY(!sheet.rowsSeen.empty());
             QCOMPARE(sheet.rowsSeen.back(), lowestDrawnRow);
@@ -137,13 +135,15 @@ private slots:
         const QPageLayout before = printer.pageLayout();
         ScriptedPrintServices services;
         services.acceptPrintDialog = false;
-        Surface canvas = sheetCanvas();
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = 3;
 
-        QCOMPARE(
-            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer),
-            PrintResult::Cancelled);
+        QCOMPARE(PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                            state.orientation(), printer),
+                 PrintResult::Cancelled);
         QCOMPARE(services.printDialogs, 1);
         QVERIFY(!QFile::exists(path));
         QVERIFY(printer.pageLayout().isEquivalentTo(before));
@@ -151,42 +151,83 @@ private slots:
         QCOMPARE(services.messages, 0);
     }
 
-    // The canvas's image becomes its picture, and the picture is what is printed: printing twice
-    // prints the same sheet, and a change drawn on the canvas in between is printed too.
-    void printingTwiceTakesThePictureAgain()
+    // The canvas's image becomes its picture; the page is drawn from the conversion that made the
+    // canvas: printing twice prints the same page, and a picture opened after the conversion is
+    // printed only once it is converted too.
+    void printingTwiceDrawsTheConvertedSheet()
     {
         QTemporaryDir dir;
         ScriptedPrintServices services;
-        Surface canvas = sheetCanvas();
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = 0;
         state.paperOrientation = 1;
         auto print = [&](const QString& name) {
             QPrinter printer(QPrinter::HighResolution);
             setUpPdfPrinter(printer, dir.filePath(name));
-            return PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(),
-                              printer);
+            return PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                              state.orientation(), printer);
+        };
+        auto render = [&](const QString& name) {
+            return renderPdf(dir.filePath(name), renderDpi);
         };
 
         QCOMPARE(print(QStringLiteral("first.pdf")), PrintResult::Printed);
         QVERIFY(canvas.picture() == canvas.image());
         QCOMPARE(print(QStringLiteral("second.pdf")), PrintResult::Printed);
-        const QImage first = renderPdf(dir.filePath(QStringLiteral("first.pdf")), renderDpi);
-        const QImage second = renderPdf(dir.filePath(QStringLiteral("second.pdf")), renderDpi);
+        const QImage first = render(QStringLiteral("first.pdf"));
         QVERIFY(!first.isNull());
-        QVERIFY(first == second);
+        QVERIFY(first == render(QStringLiteral("second.pdf")));
 
-        // A black band across the middle of the sheet, then a third print.
-        for (int y = 640; y < 660; ++y)
-            canvas.line(0, y, sheetWidth - 1, y, 0xff000000);
+        // 絵A turns dark: not on the page until converted. Piece 1 (絵A's top-right quarter) lies
+        // in cell (2, 2), at (251, 201) on the sheet.
+        (void)bench.fillSlotFromPicture(
+            0, [] { return std::optional<QImage>(solidPicture(40, 40, qRgb(20, 20, 20))); }, 0);
         QCOMPARE(print(QStringLiteral("third.pdf")), PrintResult::Printed);
-        const QImage third = renderPdf(dir.filePath(QStringLiteral("third.pdf")), renderDpi);
+        QVERIFY(render(QStringLiteral("third.pdf")) == first);
+        bench.convert();
+        QCOMPARE(print(QStringLiteral("fourth.pdf")), PrintResult::Printed);
         const double pxPerMm = renderDpi / 25.4;
         const double scale = (210 - 2 * marginMm) * 0.96 * pxPerMm / sheetWidth;
-        const int bandRow = static_cast<int>(marginMm * pxPerMm + 650 * scale);
-        const int bandColumn = static_cast<int>(marginMm * pxPerMm + 300 * scale);
-        QVERIFY(!isDark(second, bandColumn, bandRow));
-        QVERIFY(isDark(third, bandColumn, bandRow));
+        const int x = static_cast<int>(marginMm * pxPerMm + 350 * scale);
+        const int y = static_cast<int>(marginMm * pxPerMm + 300 * scale);
+        QVERIFY(!isDark(first, x, y));
+        QVERIFY(isDark(render(QStringLiteral("fourth.pdf")), x, y));
+    }
+
+    // The pictures come at the printer's resolution, held to 300..600 dpi.
+    void picturesAtThePrintersResolution_data()
+    {
+        QTest::addColumn<int>("printerDpi");
+        QTest::addColumn<int>("pictureDpi");
+        QTest::newRow("150 dpi") << 150 << 300;
+        QTest::newRow("450 dpi") << 450 << 450;
+        QTest::newRow("1200 dpi") << 1200 << 600;
+    }
+    void picturesAtThePrintersResolution()
+    {
+        QFETCH(int, printerDpi);
+        QFETCH(int, pictureDpi);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("page.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdfPrinter(printer, path);
+        printer.setResolution(printerDpi);
+        ScriptedPrintServices services;
+        Workbench bench;
+        makeLightSheet(bench);
+        QCOMPARE(PrintSheet(services, nullptr, bench.canvas(), bench.sheetDrawing(), 0, 1, printer),
+                 PrintResult::Printed);
+        bool ok = false;
+        const std::vector<PdfImage> images = pdfImages(path, &ok);
+        QVERIFY(ok);
+        QCOMPARE(images.size(), std::size_t(12)); // 絵A, 絵B and 絵C, four pieces each
+        for (const PdfImage& image : images)
+            QVERIFY2(std::abs(image.xPpi - pictureDpi) <= 1 &&
+                         std::abs(image.yPpi - pictureDpi) <= 1,
+                     qPrintable(QStringLiteral("%1 x %2 ppi").arg(image.xPpi).arg(image.yPpi)));
     }
 
     // A paperSize outside 0..3 prints on the paper the printer already has (US Letter here),
@@ -198,13 +239,15 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         setUpPdfPrinter(printer, path);
         ScriptedPrintServices services;
-        Surface canvas = sheetCanvas();
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = 4;
 
-        QCOMPARE(
-            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer),
-            PrintResult::Printed);
+        QCOMPARE(PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                            state.orientation(), printer),
+                 PrintResult::Printed);
         const auto info = pdfInfo(path);
         QVERIFY(info);
         QCOMPARE(qRound(info->pageSizePoints.width()), 792); // 11 inches, landscape
@@ -218,13 +261,15 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         setUpPdfPrinter(printer, dir.filePath(QStringLiteral("page.pdf")));
         ScriptedPrintServices services;
-        Surface canvas = sheetCanvas();
+        Workbench bench;
+        makeLightSheet(bench);
+        Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = 1;
 
-        QCOMPARE(
-            PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(), printer),
-            PrintResult::Printed);
+        QCOMPARE(PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                            state.orientation(), printer),
+                 PrintResult::Printed);
         QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::JisB5);
         QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
     }
@@ -242,21 +287,23 @@ private slots:
         {
             QPrinter printer(QPrinter::HighResolution);
             setUpPdfPrinter(printer, dir.filePath(QStringLiteral("missing/folder/page.pdf")));
-            Surface canvas = sheetCanvas();
-            QCOMPARE(PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(),
-                                printer),
+            Workbench bench;
+            makeLightSheet(bench);
+            Surface& canvas = bench.canvas();
+            QCOMPARE(PrintSheet(services, nullptr, canvas, bench.sheetDrawing(), state.paperSize,
+                                state.orientation(), printer),
                      PrintResult::Failed);
             QVERIFY(canvas.picture() == canvas.image());
             QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A3);
         }
-        // A canvas without area has no proportions to print.
+        // A sheet without area has no proportions to print.
         {
             const QString path = dir.filePath(QStringLiteral("empty.pdf"));
             QPrinter printer(QPrinter::HighResolution);
             setUpPdfPrinter(printer, path);
             Surface canvas(0, 0);
-            QCOMPARE(PrintSheet(services, nullptr, canvas, state.paperSize, state.orientation(),
-                                printer),
+            QCOMPARE(PrintSheet(services, nullptr, canvas, SheetDrawing{}, state.paperSize,
+                                state.orientation(), printer),
                      PrintResult::Failed);
             QVERIFY(!QFile::exists(path));
         }

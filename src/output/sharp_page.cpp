@@ -1,0 +1,214 @@
+#include "output/sharp_page.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPen>
+
+#include "output/page_layout.h"
+#include "surface/surface.h"
+
+namespace hakomiru {
+
+namespace {
+
+// The part of a kept picture that shows in its source box, ready to be drawn: reduced (averaged)
+// to about `pixelsPerBoxPixel` when it is larger, and where it lies in the source box's
+// coordinates. A null image draws nothing.
+std::pair<QImage, QRectF> preparePicture(const KeptPicture& kept, QSizeF sourceBox,
+                                         double pixelsPerBoxPixel)
+{
+    if (kept.image.isNull())
+        return {};
+    const auto fit = fitPicture(kept.measured.width(), kept.measured.height(), sourceBox.width(),
+                                sourceBox.height(), kept.fitMode, kept.aspectThreshold);
+    // A holder less than half a pixel wide or high paints nothing on the boxes either.
+    if (!fit || fit->holderWidth < 0.5f || fit->holderHeight < 0.5f)
+        return {};
+    const QRectF holder(fit->offsetX, fit->offsetY, fit->holderWidth, fit->holderHeight);
+    const QRectF visible = holder.intersected(QRectF(QPointF(0, 0), sourceBox));
+    if (visible.isEmpty())
+        return {};
+
+    // Only the picture pixels inside the box, and one more on each side to interpolate from, are
+    // taken: a covering panorama can reach far beyond its box.
+    const int width = kept.image.width();
+    const int height = kept.image.height();
+    const double boxPerPixelX = holder.width() / width;
+    const double boxPerPixelY = holder.height() / height;
+    auto pixel = [](double at, double per, int limit, bool up) {
+        const double v = up ? std::ceil(at / per) + 1 : std::floor(at / per) - 1;
+        return static_cast<int>(std::clamp(v, 0.0, double(limit)));
+    };
+    const int x0 = pixel(visible.left() - holder.left(), boxPerPixelX, width, false);
+    const int x1 = pixel(visible.right() - holder.left(), boxPerPixelX, width, true);
+    const int y0 = pixel(visible.top() - holder.top(), boxPerPixelY, height, false);
+    const int y1 = pixel(visible.bottom() - holder.top(), boxPerPixelY, height, true);
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    QImage part = (x0 == 0 && y0 == 0 && x1 == width && y1 == height)
+                      ? kept.image
+                      : kept.image.copy(x0, y0, x1 - x0, y1 - y0);
+    const QRectF placed(holder.left() + x0 * boxPerPixelX, holder.top() + y0 * boxPerPixelY,
+                        (x1 - x0) * boxPerPixelX, (y1 - y0) * boxPerPixelY);
+
+    const double wantedWidth = placed.width() * pixelsPerBoxPixel;
+    const double wantedHeight = placed.height() * pixelsPerBoxPixel;
+    if (wantedWidth < part.width() || wantedHeight < part.height()) {
+        const QSize size(std::clamp(static_cast<int>(std::ceil(wantedWidth)), 1, part.width()),
+                         std::clamp(static_cast<int>(std::ceil(wantedHeight)), 1, part.height()));
+        part = averagedReduction(part.convertToFormat(QImage::Format_RGB32), size);
+    }
+    return {part, placed};
+}
+
+} // namespace
+
+SharpPieces::SharpPieces(const SheetDrawing& drawing, double picturePixelsPerSheetPixel)
+    : m_drawing(drawing)
+{
+    // A piece's side shows half the source box's.
+    const double boxToPiece =
+        std::max(double(drawing.pieceBox.width()) * 2 / std::max(1, drawing.sourceBox.width()),
+                 double(drawing.pieceBox.height()) * 2 / std::max(1, drawing.sourceBox.height()));
+    m_pixelsPerBoxPixel = picturePixelsPerSheetPixel * boxToPiece;
+}
+
+QRgb SharpPieces::backColor(int k) const
+{
+    return m_drawing.slotBackColors.at(std::size_t(k / 4));
+}
+
+QRectF SharpPieces::onSheet(int k) const
+{
+    const QSizeF size(m_drawing.pieceBox);
+    return {pieceCorner(k, static_cast<float>(size.width()), static_cast<float>(size.height())),
+            size};
+}
+
+QImage SharpPieces::piece(int k, QSize size)
+{
+    const int slot = k / 4;
+    if (k < 0 || k >= pieceCount || size.isEmpty() || m_drawing.pieceBox.isEmpty() ||
+        m_drawing.sourceBox.isEmpty())
+        return {};
+    if (slot != m_preparedSlot) {
+        m_prepared = {};
+        auto [image, inSourceBox] =
+            preparePicture(m_drawing.pictures.at(std::size_t(slot)), QSizeF(m_drawing.sourceBox),
+                           m_pixelsPerBoxPixel);
+        m_prepared = {std::move(image), inSourceBox};
+        m_preparedSlot = slot;
+    }
+    if (m_prepared.image.isNull())
+        return {};
+
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    image.fill(backColor(k));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // Pixels of the piece's picture -> the piece box's coordinates -> the source box's.
+    const QSizeF pieceSize(m_drawing.pieceBox);
+    const QTransform toSource =
+        QTransform::fromScale(pieceSize.width() / size.width(),
+                              pieceSize.height() / size.height()) *
+        pieceToSourceBox(slot, k % 4, m_drawing.sourceBox, m_drawing.pieceBox);
+    painter.setTransform(toSource.inverted());
+    painter.drawImage(m_prepared.inSourceBox, m_prepared.image);
+    painter.end();
+    return image;
+}
+
+int pictureDpiFor(int deviceDpi)
+{
+    return std::clamp(deviceDpi, minimumPictureDpi, maximumPictureDpi);
+}
+
+void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRectF& destination,
+                     double picturesPerDevicePixel)
+{
+    if (drawing.canvas.isEmpty() || !destination.isValid() || !(picturesPerDevicePixel > 0))
+        return;
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // The pieces come at the device's resolution: nothing for a viewer to smooth.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.fillRect(destination, QColor::fromRgb(drawing.canvasBackColor));
+    if (!drawing.converted || drawing.pieceBox.isEmpty() || drawing.sourceBox.isEmpty()) {
+        painter.restore();
+        return;
+    }
+
+    const double scaleX = destination.width() / drawing.canvas.width();
+    const double scaleY = destination.height() / drawing.canvas.height();
+    const QTransform sheetToDevice(scaleX, 0, 0, scaleY, destination.left(), destination.top());
+    SharpPieces pieces(drawing, std::max(scaleX, scaleY) * picturesPerDevicePixel);
+    for (int k = 0; k < pieceCount; ++k) {
+        // The piece covers the whole device pixels nearest its rectangle.
+        const QRectF onDevice = sheetToDevice.mapRect(pieces.onSheet(k));
+        const QPoint topLeft(qRound(onDevice.left()), qRound(onDevice.top()));
+        const QPoint bottomRight(qRound(onDevice.right()), qRound(onDevice.bottom()));
+        const QRect target(topLeft,
+                           QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
+        if (target.isEmpty())
+            continue;
+        const QImage picture =
+            pieces.piece(k, QSize(std::max(1, qRound(target.width() * picturesPerDevicePixel)),
+                                  std::max(1, qRound(target.height() * picturesPerDevicePixel))));
+        if (picture.isNull())
+            painter.fillRect(target, QColor::fromRgb(pieces.backColor(k)));
+        else
+            painter.drawImage(target, picture);
+    }
+
+    // The lines, one sheet pixel wide, through the centres of the pixels they cover.
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen(QColor::fromRgb(QBColor(0)), (scaleX + scaleY) / 2, Qt::SolidLine, Qt::SquareCap,
+             Qt::MiterJoin);
+    painter.setPen(pen);
+    const auto segments = sheetSegments(static_cast<float>(drawing.pieceBox.width()),
+                                        static_cast<float>(drawing.pieceBox.height()));
+    for (const SheetLine& line : remainingBlackLines(segments)) {
+        const QPointF from = sheetToDevice.map(QPointF(line.from) + QPointF(0.5, 0.5));
+        const QPointF to = sheetToDevice.map(QPointF(line.to) + QPointF(0.5, 0.5));
+        painter.drawLine(QLineF(from, to));
+    }
+    painter.restore();
+}
+
+bool paintSharpSheetOnPage(QPagedPaintDevice& device, const SheetDrawing& drawing, int pictureDpi)
+{
+    const std::int32_t pageWidth = printableWidthTwips(device.pageLayout());
+    const std::optional<QRectF> destination = sheetDestination(pageWidth, QSizeF(drawing.canvas));
+    if (!destination || device.logicalDpiX() <= 0)
+        return false;
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    paintSharpSheet(painter, drawing,
+                    twipsToDevicePixels(*destination, device.logicalDpiX(), device.logicalDpiY()),
+                    double(pictureDpi) / device.logicalDpiX());
+    return painter.end();
+}
+
+QImage sharpSheetImage(const SheetDrawing& drawing, int scale)
+{
+    if (scale < 1 || drawing.canvas.isEmpty())
+        return {};
+    QImage image(drawing.canvas * scale, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    image.fill(drawing.canvasBackColor);
+    QPainter painter(&image);
+    paintSharpSheet(painter, drawing, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    painter.end();
+    return image;
+}
+
+} // namespace hakomiru
