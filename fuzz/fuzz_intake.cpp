@@ -10,7 +10,7 @@
 
 #include "intake/fit.h"
 #include "intake/slot_intake.h"
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "surface/surface.h"
 
 using namespace hakomiru;

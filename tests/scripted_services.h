@@ -11,7 +11,7 @@
 #include <QImage>
 #include <QString>
 
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "ui/platform_services.h"
 
 namespace hakomiru::testing {

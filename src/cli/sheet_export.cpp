@@ -13,7 +13,7 @@
 #include "conversion/sheet.h"
 #include "conversion/workbench.h"
 #include "intake/fit.h"
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 
 namespace hakomiru {
 

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "surface/result.h"
 
 namespace hakomiru {

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 
 class QPrinter;
 class QWidget;

@@ -12,7 +12,7 @@
 #include "output/print_test_support.h"
 #include "output/sheet_file.h"
 #include "ui/form2.h"
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "test_pictures.h"
 #include "ui/window_fixture.h"
 

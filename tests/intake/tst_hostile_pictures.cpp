@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "intake/fit.h"
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 

@@ -2,7 +2,7 @@
 
 #include <QImageWriter>
 
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 

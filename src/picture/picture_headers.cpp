@@ -1,4 +1,4 @@
-#include "surface/picture_headers.h"
+#include "picture/picture_headers.h"
 
 #include <algorithm>
 #include <cmath>

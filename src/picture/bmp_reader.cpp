@@ -1,4 +1,4 @@
-#include "surface/bmp_reader.h"
+#include "picture/bmp_reader.h"
 
 #include <bit>
 #include <limits>
@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QtEndian>
 
-#include "surface/picture_headers.h"
+#include "picture/picture_headers.h"
 
 namespace hakomiru {
 

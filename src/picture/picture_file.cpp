@@ -1,4 +1,4 @@
-#include "surface/picture_file.h"
+#include "picture/picture_file.h"
 
 #include <algorithm>
 
@@ -7,8 +7,8 @@
 #include <QImageReader>
 #include <QPainter>
 
-#include "surface/bmp_reader.h"
-#include "surface/picture_headers.h"
+#include "picture/bmp_reader.h"
+#include "picture/picture_headers.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
