@@ -28,20 +28,29 @@ public:
     // The bytes from `at`, at most `length` of them (fewer where the device ends).
     [[nodiscard]] QByteArray bytes(qint64 at, qint64 length)
     {
-        constexpr qint64 span = 64 * 1024;
         if (at < 0 || length <= 0 || at >= m_size)
             return {};
         length = std::min(length, m_size - at);
+        if (length > span)
+            return bytesAt(m_device, at, length);
+        return view(at, length).toByteArray();
+    }
+    // The same, at most 64 KB of them, without a copy: valid until the next read.
+    [[nodiscard]] QByteArrayView view(qint64 at, qint64 length)
+    {
+        if (at < 0 || length <= 0 || at >= m_size)
+            return {};
+        length = std::min({length, span, m_size - at});
         if (at < m_from || at + length > m_from + m_bytes.size()) {
-            if (length > span)
-                return bytesAt(m_device, at, length);
             m_from = at;
             m_bytes = bytesAt(m_device, at, span);
         }
-        return m_bytes.mid(at - m_from, length);
+        return QByteArrayView(m_bytes).sliced(
+            at - m_from, std::min<qint64>(length, m_bytes.size() - (at - m_from)));
     }
 
 private:
+    static constexpr qint64 span = 64 * 1024;
     QIODevice& m_device;
     qint64 m_size;
     qint64 m_from = 0;
@@ -64,7 +73,7 @@ qint64 nextMarker(Window& device, qint64 from, quint8& marker)
 {
     constexpr qint64 chunk = 4096;
     for (;;) {
-        const QByteArray bytes = device.bytes(from, chunk);
+        const QByteArrayView bytes = device.view(from, chunk);
         if (bytes.size() < 2)
             return -1;
         for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
@@ -128,9 +137,12 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& file)
         const QByteArray length = device.bytes(at, 2);
         if (length.size() < 2 || big16(length, 0) < 2)
             return std::nullopt;
-        const QByteArray segment = device.bytes(at + 2, big16(length, 0) - 2);
         const bool frameHeader =
             marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        // Only the frame and scan headers are read; other segments are stepped over unread.
+        const QByteArray segment = frameHeader || marker == 0xda
+                                       ? device.bytes(at + 2, big16(length, 0) - 2)
+                                       : QByteArray();
         if (frameHeader && !frame) {
             if (segment.size() < 6)
                 return std::nullopt;
@@ -260,11 +272,10 @@ WebpHeader readWebpHeader(QIODevice& file)
                 data.mid(3, 3) != QByteArray("\x9d\x01\x2a", 3))
                 break;
             found.lossless = false;
-            found.size = canvas.isValid() ? canvas
-                                          : QSize(qFromLittleEndian<quint16>(data.constData() + 6) &
-                                                      0x3fff,
-                                                  qFromLittleEndian<quint16>(data.constData() + 8) &
-                                                      0x3fff);
+            found.size = canvas.isValid()
+                             ? canvas
+                             : QSize(qFromLittleEndian<quint16>(data.constData() + 6) & 0x3fff,
+                                     qFromLittleEndian<quint16>(data.constData() + 8) & 0x3fff);
             break;
         } else if (kind == "VP8L") {
             // A signature byte, then 14 bits of width - 1, 14 of height - 1, the alpha bit and a
@@ -300,8 +311,7 @@ class TiffReader
 public:
     TiffReader(Window& device, bool bigEndian, bool bigTiff)
         : m_device(device), m_bigEndian(bigEndian), m_bigTiff(bigTiff)
-    {
-    }
+    {}
 
     [[nodiscard]] quint64 number(const QByteArray& bytes, qsizetype at, int size) const
     {
