@@ -9,7 +9,7 @@ namespace {
 QString damagedBecause(const heif_error& error)
 {
     return QStringLiteral("the picture data is damaged (%1)")
-        .arg(QString::fromUtf8(error.message != nullptr ? error.message : ""));
+        .arg(QString::fromUtf8(error.message != nullptr ? error.message : "").trimmed());
 }
 
 void releaseImage(void* image)
@@ -65,17 +65,13 @@ Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
     picture.m_alpha = heif_image_handle_has_alpha_channel(primary) != 0;
     picture.m_bits = std::max(heif_image_handle_get_luma_bits_per_pixel(primary),
                               heif_image_handle_get_chroma_bits_per_pixel(primary));
-    // The stored size is the shown one turned a quarter when the picture is to be turned so.
-    const QSize stored(heif_image_handle_get_ispe_width(primary),
-                       heif_image_handle_get_ispe_height(primary));
-    picture.m_turned = stored != picture.m_size;
     return picture;
 }
 
 qint64 HeifPicture::decodingBytesPerPixel() const
 {
     const qint64 sample = m_bits > 8 ? 2 : 1;
-    return 3 * sample + (m_alpha ? sample : 0) + 4 + (m_turned ? 4 : 0);
+    return 5 * sample + (m_alpha ? 2 * sample : 0) + 4;
 }
 
 Result<QImage> HeifPicture::decode() const

@@ -34,10 +34,10 @@ public:
     // The picture's size as it is shown: after its turn and its crop.
     [[nodiscard]] QSize size() const { return m_size; }
     [[nodiscard]] bool hasAlpha() const { return m_alpha; }
-    // The bytes one pixel takes while libheif decodes it, before it becomes the 32-bit form the
-    // program paints from: the decoded planes (in the file's own bit depth, every colour plane
-    // reckoned at full size), the alpha plane, the 8-bit RGBA form, and a second RGBA form for a
-    // turned picture.
+    // The most bytes one pixel takes while libheif decodes it: the decoder's own picture and
+    // libheif's planes (in the file's bit depth, the colour planes reckoned at full size), those
+    // of the alpha plane, and the 8-bit RGBA form the program paints from. Measured: 7.1 (AVIF)
+    // to 7.8 (HEIC) bytes, 8.9 with alpha, 9.3 for a picture turned half round; reckoned 9 and 11.
     [[nodiscard]] qint64 decodingBytesPerPixel() const;
 
     // The primary picture in 32-bit colour (ARGB32 with alpha, RGB32 without), turned and mirrored
@@ -55,7 +55,6 @@ private:
     QSize m_size;
     bool m_alpha = false;
     int m_bits = 8;
-    bool m_turned = false;
 };
 
 } // namespace hakomiru
