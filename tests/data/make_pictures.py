@@ -110,6 +110,14 @@ def png_rgb16_trns(name):
     save(name, data)
 
 
+def png_claiming(name, width, height):
+    """A PNG header of 16-bit RGBA claiming width x height, and no pixels: its rows' bytes
+    (height x (1 + 8 x width)) overflow a signed 64-bit product for the largest sizes."""
+    save(name, b"\x89PNG\r\n\x1a\n"
+         + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, 6, 0, 0, 0))
+         + png_chunk(b"IEND", b""))
+
+
 def small_jpeg(*options):
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "small.jpg")
@@ -397,6 +405,31 @@ def heif_claiming(data, width, height):
     return heif_bytes(tree, data)
 
 
+def photo(width=160, height=120):
+    """A smooth picture, no two corners alike, as lossy encoders keep it well."""
+    import math
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            u, v = x / (width - 1), y / (height - 1)
+            glow = math.exp(-((u - 0.7) ** 2 + (v - 0.3) ** 2) * 12)
+            row.append((int(40 + 180 * u + 30 * glow), int(60 + 150 * v),
+                        int(120 + 80 * math.sin(u * 6) * math.cos(v * 6) + 40 * glow)))
+        rows.append(row)
+    return rows
+
+
+def photos():
+    """The same photo as PNG, lossy WebP, deflated TIFF, HEIC and AVIF."""
+    rows = photo()
+    save("photo.png", png_of(rows))
+    save("photo.webp", encoded("cwebp", [rows], "-q", "90"))
+    save("photo.tif", tiff(rows, 2, compression=8))
+    save("photo.heic", encoded("heif-enc", [rows], "-q", "90", "--no-alpha"))
+    save("photo.avif", encoded("heif-enc", [rows], "-A", "-q", "90", "--no-alpha"))
+
+
 def heif_pictures():
     plain = quadrants(RED, GREEN, BLUE, WHITE, BLACK)
     clear = quadrants(RED, GREEN, CLEAR, WHITE, BLACK)
@@ -408,9 +441,11 @@ def heif_pictures():
     # anticlockwise: shown as the plain picture.
     stored = encoded("heif-enc", [turned_clockwise(plain)], "-q", "90", "--no-alpha")
     save("heic-turned.heic", with_properties(stored, [(b"irot", bytes([1]))]))
-    save("heic-grid-60000x60000.heic", heif_claiming(heic, 60000, 60000))
+    # Beyond the side libheif takes at all, and within it but far beyond the memory budget.
+    save("heic-grid-100000x100000.heic", heif_claiming(heic, 100000, 100000))
     avif = encoded("heif-enc", [[[RED] * 8] * 8], "-A", "-q", "50", "--no-alpha")
-    save("avif-100000x100000.avif", heif_claiming(avif, 100000, 100000)[:400])
+    save("avif-100000x100000.avif", heif_claiming(avif, 100000, 100000))
+    save("avif-60000x60000.avif", heif_claiming(avif, 60000, 60000))
 
 
 def webp_pictures():
@@ -458,6 +493,8 @@ if __name__ == "__main__":
     png_rgb16_trns("png-rgb16-trns.png")
     jpeg_claiming("jpeg-progressive-49157x27397.jpg", 49157, 27397)
     jpeg_crowded("jpeg-1100-comments.jpg", 1100)
+    png_claiming("png-4294967295x4294967295.png", 0xFFFFFFFF, 0xFFFFFFFF)
     webp_pictures()
     tiff_pictures()
     heif_pictures()
+    photos()
