@@ -46,13 +46,13 @@ constexpr const char* xpmEndings[] = {"xpm", nullptr};
 constexpr const char* xpmTypes[] = {"image/x-xpixmap", nullptr};
 
 constexpr PictureKind kinds[] = {
-    {"bmp", bmpEndings, bmpTypes},     {"jpeg", jpegEndings, jpegTypes},
-    {"gif", gifEndings, gifTypes},     {"png", pngEndings, pngTypes},
-    {"webp", webpEndings, webpTypes},  {"tiff", tiffEndings, tiffTypes},
-    {"heif", heifEndings, heifTypes},  {"ico", icoEndings, icoTypes},
-    {"cur", curEndings, none},         {"pbm", pbmEndings, pbmTypes},
-    {"pgm", pgmEndings, pgmTypes},     {"ppm", ppmEndings, ppmTypes},
-    {"xbm", xbmEndings, xbmTypes},     {"xpm", xpmEndings, xpmTypes},
+    {"bmp", bmpEndings, bmpTypes},    {"jpeg", jpegEndings, jpegTypes},
+    {"gif", gifEndings, gifTypes},    {"png", pngEndings, pngTypes},
+    {"webp", webpEndings, webpTypes}, {"tiff", tiffEndings, tiffTypes},
+    {"heif", heifEndings, heifTypes}, {"ico", icoEndings, icoTypes},
+    {"cur", curEndings, none},        {"pbm", pbmEndings, pbmTypes},
+    {"pgm", pgmEndings, pgmTypes},    {"ppm", ppmEndings, ppmTypes},
+    {"xbm", xbmEndings, xbmTypes},    {"xpm", xpmEndings, xpmTypes},
 };
 
 } // namespace
