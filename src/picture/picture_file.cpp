@@ -8,6 +8,8 @@
 #include <QPainter>
 
 #include "picture/bmp_reader.h"
+#include "picture/heif_reader.h"
+#include "picture/picture_formats.h"
 #include "picture/picture_headers.h"
 #include "surface/surface.h"
 
@@ -44,10 +46,31 @@ qint64 pixels(QSize size)
 struct Headers
 {
     qint64 fileBytes = 0;
+    QByteArray format; // see pictureFormat
     PngChunks png;
     BmpLayout bmp;
     std::optional<JpegFrame> jpeg;
+    WebpHeader webp;
+    TiffHeader tiff;
 };
+
+// What Qt's WebP and TIFF readers take besides the decoded picture, from the picture's header:
+// the WebP reader holds the file's bytes, a lossless picture whole in 32 bits, an animation's
+// canvas; libtiff one strip or tile, and a second picture when the orientation turns it.
+qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesPerPixel)
+{
+    if (headers.format == "webp") {
+        const WebpHeader& webp = headers.webp;
+        return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
+               (webp.animated ? pixels(stored) * 4 : 0);
+    }
+    if (headers.format == "tiff")
+        return plusSaturated(headers.tiff.blockBytes,
+                             headers.tiff.orientation != 1
+                                 ? timesSaturated(pixels(stored), decodedBytesPerPixel)
+                                 : 0);
+    return 0;
+}
 
 // Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
 // decoded, or nothing. See pictureFreeCost and pictureMemoryBudget.
@@ -149,11 +172,25 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
 
     Decoded decoded;
     const bool isJpeg = reader.format() == "jpeg";
-    const QSize stored = reader.size().isValid() ? reader.size() : headers.bmp.size;
+    // WebP and TIFF are measured by the program's own header reads: Qt's readers would read the
+    // whole file, or have libtiff read its directory, before the picture could be refused.
+    const bool ownHeader = headers.format == "webp" || headers.format == "tiff";
+    const QSize stored = headers.format == "webp"   ? headers.webp.size
+                         : headers.format == "tiff" ? headers.tiff.size
+                         : reader.size().isValid()  ? reader.size()
+                                                    : headers.bmp.size;
     const std::optional<JpegFrame>& jpeg = headers.jpeg;
+    if (ownHeader && !stored.isValid())
+        return failed(damaged);
+    if (headers.format == "tiff" && headers.tiff.blockBytes > pictureMemoryBudget)
+        return failed(QStringLiteral("the picture data is damaged: one strip or tile of it "
+                                     "claims %1 MB")
+                          .arg(headers.tiff.blockBytes / megabyte));
     if (stored.isValid() && !stored.isEmpty()) {
         const bool turned =
-            reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+            headers.format == "tiff"
+                ? headers.tiff.orientation >= 5
+                : reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
         decoded.natural = turned ? stored.transposed() : stored;
         decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
         qint64 cost = heldBytes;
@@ -166,8 +203,16 @@ Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes
             if (scaled.isValid())
                 reader.setScaledSize(scaled);
         } else {
-            cost += wholeDecodeCost(stored, reader.imageFormat(), !decoded.wanted.isValid()) +
-                    pixels(decoded.wanted) * 4;
+            // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
+            // bits or less (an unknown format is taken as 32 bits with alpha).
+            const QImage::Format format =
+                !ownHeader ? reader.imageFormat()
+                : headers.format == "tiff" && headers.tiff.bitsPerSample > 8
+                    ? QImage::Format_RGBA64
+                    : QImage::Format_ARGB32;
+            const qint64 bytesPerPixel = QImage::toPixelFormat(format).bitsPerPixel() / 8;
+            cost += wholeDecodeCost(stored, format, !decoded.wanted.isValid()) +
+                    pixels(decoded.wanted) * 4 + readerOverhead(headers, stored, bytesPerPixel);
         }
         if (const std::optional<QString> why = refusal(stored, cost, headers))
             return failed(*why);
@@ -260,6 +305,49 @@ Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldByt
     return decoded;
 }
 
+// A HEIC, HEIF or AVIF picture, read with libheif from memory: a file's bytes are read whole
+// first, a pasted picture's are used as they are held. Its size and the memory decoding takes are
+// known before it is decoded.
+Decoded decodeHeif(QIODevice& device, const Headers& headers, qint64 heldBytes,
+                   const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
+{
+    auto* buffer = qobject_cast<QBuffer*>(&device);
+    const qint64 fileBytes = buffer != nullptr ? 0 : headers.fileBytes;
+    if (heldBytes + fileBytes > pictureMemoryBudget)
+        return failed(QStringLiteral("the picture is too large: its file holds %1 MB, more than "
+                                     "the %2 MB this program allows")
+                          .arg((headers.fileBytes + megabyte - 1) / megabyte)
+                          .arg(pictureMemoryBudget / megabyte));
+    const QByteArray bytes = buffer != nullptr ? buffer->data() : bytesAt(device, 0, fileBytes);
+    if (bytes.size() != headers.fileBytes)
+        return failed(QStringLiteral("the file could not be read"));
+    Result<HeifPicture> opened = HeifPicture::open(bytes);
+    if (!opened)
+        return failed(opened.error());
+    const HeifPicture& picture = opened.value();
+    Decoded decoded;
+    decoded.natural = picture.size();
+    decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
+    const qint64 whole = pixels(decoded.natural);
+    // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
+    // libheif's); kept whole, it is flattened onto the box colour (another).
+    const qint64 cost = heldBytes + fileBytes + whole * picture.decodingBytesPerPixel() +
+                        (picture.hasAlpha() ? whole * 4 : 0) + pixels(decoded.wanted) * 4;
+    if (const std::optional<QString> why = refusal(decoded.natural, cost, headers))
+        return failed(*why);
+    if (costOnly) {
+        *costOnly = cost;
+        return {};
+    }
+    Result<QImage> image = picture.decode();
+    if (!image)
+        return failed(image.error());
+    decoded.image = std::move(image.value());
+    if (decoded.image.size() != decoded.natural)
+        return failed(damaged);
+    return decoded;
+}
+
 // Reads the picture in `device`. With `costOnly`, decodes nothing and stores there what reading it
 // would take (0 for a picture refused before decoding).
 PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor,
@@ -268,6 +356,15 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     // The program's own header reads come first: Qt's reader must find the device untouched.
     Headers headers;
     headers.fileBytes = device.size();
+    headers.format = pictureFormat(device);
+    if (headers.format.isEmpty())
+        return Failure{QStringLiteral("not a picture in a format this program reads")};
+    if (headers.format == "heif")
+        return finish(decodeHeif(device, headers, heldBytes, decodeSizeFor, costOnly));
+    if (headers.format == "webp")
+        headers.webp = readWebpHeader(device);
+    if (headers.format == "tiff")
+        headers.tiff = readTiffHeader(device);
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes)
         return Failure{damaged};
