@@ -63,6 +63,8 @@ Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
     if (picture.m_size.isEmpty())
         return Failure{QStringLiteral("the picture data is damaged: it has no pixels")};
     picture.m_alpha = heif_image_handle_has_alpha_channel(primary) != 0;
+    picture.m_premultiplied =
+        picture.m_alpha && heif_image_handle_is_premultiplied_alpha(primary) != 0;
     picture.m_bits = std::max(heif_image_handle_get_luma_bits_per_pixel(primary),
                               heif_image_handle_get_chroma_bits_per_pixel(primary));
     return picture;
@@ -107,8 +109,10 @@ Result<QImage> HeifPicture::decode() const
             row[x] = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
         }
     }
-    return QImage(pixels, width, height, stride,
-                  m_alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32, releaseImage, decoded);
+    const QImage::Format format = !m_alpha          ? QImage::Format_RGB32
+                                  : m_premultiplied ? QImage::Format_ARGB32_Premultiplied
+                                                    : QImage::Format_ARGB32;
+    return QImage(pixels, width, height, stride, format, releaseImage, decoded);
 }
 
 } // namespace hakomiru

@@ -54,6 +54,7 @@ private:
     std::unique_ptr<heif_image_handle, Release> m_primary;
     QSize m_size;
     bool m_alpha = false;
+    bool m_premultiplied = false;
     int m_bits = 8;
 };
 

@@ -343,8 +343,14 @@ Decoded decodeHeif(QIODevice& device, const Headers& headers, qint64 heldBytes,
     if (!image)
         return failed(image.error());
     decoded.image = std::move(image.value());
-    if (decoded.image.size() != decoded.natural)
-        return failed(damaged);
+    // libheif gives the size after the picture's turn and crop; should the decoded picture still
+    // differ, it is taken as it is, as long as it is no larger than what was reckoned.
+    if (decoded.image.size() != decoded.natural) {
+        if (pixels(decoded.image.size()) > whole)
+            return failed(damaged);
+        decoded.natural = decoded.image.size();
+        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
+    }
     return decoded;
 }
 
