@@ -57,7 +57,7 @@ private:
     QByteArray m_bytes;
 };
 
-quint16 big16(const QByteArray& bytes, qsizetype at)
+quint16 big16(QByteArrayView bytes, qsizetype at)
 {
     return qFromBigEndian<quint16>(bytes.constData() + at);
 }
@@ -134,15 +134,15 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& file)
             continue; // markers without a segment
         if (marker == 0xd9)
             break;
-        const QByteArray length = device.bytes(at, 2);
-        if (length.size() < 2 || big16(length, 0) < 2)
+        const QByteArrayView lengthBytes = device.view(at, 2);
+        if (lengthBytes.size() < 2 || big16(lengthBytes, 0) < 2)
             return std::nullopt;
+        const quint16 length = big16(lengthBytes, 0);
         const bool frameHeader =
             marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
         // Only the frame and scan headers are read; other segments are stepped over unread.
-        const QByteArray segment = frameHeader || marker == 0xda
-                                       ? device.bytes(at + 2, big16(length, 0) - 2)
-                                       : QByteArray();
+        const QByteArray segment =
+            frameHeader || marker == 0xda ? device.bytes(at + 2, length - 2) : QByteArray();
         if (frameHeader && !frame) {
             if (segment.size() < 6)
                 return std::nullopt;
@@ -165,7 +165,7 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& file)
                 frame->coefficientBytes = coefficientBytes(frame->size, components);
             return frame;
         }
-        at += big16(length, 0);
+        at += length;
     }
     if (frame)
         frame->coefficientBytes = coefficientBytes(frame->size, components);
@@ -193,21 +193,26 @@ PngChunks walkPngChunks(QIODevice& file)
     bool rgb16 = false;
     bool imageData = false;
     qint64 at = 8;
+    // A chunk's type as one number, so that a walk over thousands of chunks copies nothing.
+    constexpr auto code = [](const char(&name)[5]) {
+        return quint32(quint8(name[0])) << 24 | quint32(quint8(name[1])) << 16 |
+               quint32(quint8(name[2])) << 8 | quint32(quint8(name[3]));
+    };
     while (at + 8 <= size) {
-        const QByteArray header = device.bytes(at, 8);
+        const QByteArrayView header = device.view(at, 8);
         if (header.size() < 8)
             break;
-        const quint32 length = qFromBigEndian<quint32>(header.constData());
-        const QByteArray type = header.mid(4, 4);
-        if (type == "IEND")
+        const quint32 length = qFromBigEndian<quint32>(header.data());
+        const quint32 type = qFromBigEndian<quint32>(header.data() + 4);
+        if (type == code("IEND"))
             break;
-        imageData = imageData || type == "IDAT";
+        imageData = imageData || type == code("IDAT");
         if (qint64(length) > size - (at + 8)) {
             // Image data cut short is read as far as it goes, as with any damaged picture.
-            found.claimsMissingBytes = type != "IDAT";
+            found.claimsMissingBytes = type != code("IDAT");
             break;
         }
-        if (type == "IHDR" && length >= 10) {
+        if (type == code("IHDR") && length >= 10) {
             const QByteArray fields = device.bytes(at + 8, 10);
             if (fields.size() < 10)
                 break;
@@ -223,7 +228,7 @@ PngChunks walkPngChunks(QIODevice& file)
                 found.rawBytes = timesSaturated(
                     height, 1 + (qint64(width) * channels[colourType] * depth + 7) / 8);
             rgb16 = depth == 16 && colourType == 2;
-        } else if (type == "tRNS" && rgb16 && !imageData && length == 6) {
+        } else if (type == code("tRNS") && rgb16 && !imageData && length == 6) {
             const QByteArray key = device.bytes(at + 8, 6);
             if (key.size() == 6 && !found.colourKey16)
                 found.colourKey16 = {big16(key, 0), big16(key, 2), big16(key, 4)};
