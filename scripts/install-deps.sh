@@ -10,7 +10,7 @@ what="${1:-run}"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-image-formats-plugins libheif-dev
+    qt6-image-formats-plugins libheif-dev libtiff-dev
     qt6-translations-l10n fonts-noto-cjk help2man
 )
 if [ "$what" = "test" ]; then

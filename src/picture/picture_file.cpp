@@ -372,7 +372,7 @@ PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor
     if (headers.format == "tiff")
         headers.tiff = readTiffHeader(device);
     headers.png = walkPngChunks(device);
-    if (headers.png.claimsMissingBytes)
+    if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
         return Failure{damaged};
     if (headers.png.colourKey16)
         return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor, costOnly));

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <tiffio.h>
+
 #include "picture/heif_reader.h"
 
 namespace hakomiru {
@@ -59,6 +61,15 @@ constexpr PictureKind kinds[] = {
 
 QByteArray pictureFormat(QIODevice& device)
 {
+    // libtiff, which Qt's TIFF reader uses, writes what it finds wrong with a file straight to
+    // standard error; the reader's failure already tells the program, which says it in its own
+    // words. Silenced once, before any TIFF is read.
+    static const bool quietTiff = [] {
+        TIFFSetWarningHandler(nullptr);
+        TIFFSetErrorHandler(nullptr);
+        return true;
+    }();
+    (void)quietTiff;
     if (looksLikeHeif(device.peek(1024)))
         return "heif";
     // Qt's plugins read more (Targa, MNG, Apple icons, WAP bitmaps): none of them is offered.

@@ -221,6 +221,8 @@ PngChunks walkPngChunks(QIODevice& file)
             if (width <= quint32(std::numeric_limits<int>::max()) &&
                 height <= quint32(std::numeric_limits<int>::max()))
                 found.size = QSize(int(width), int(height));
+            else
+                found.impossibleSize = true;
             const int depth = quint8(fields[8]);
             const int colourType = quint8(fields[9]);
             const int channels[] = {1, 0, 3, 1, 2, 0, 4};

@@ -73,6 +73,8 @@ struct PngChunks
     // A chunk other than image data claims more bytes than the file still holds. The PNG reader
     // would set that much memory aside (up to 2 GB, for a file of a few hundred bytes).
     bool claimsMissingBytes = false;
+    // The header claims a side beyond 2^31 - 1 pixels, which no PNG may have.
+    bool impossibleSize = false;
     // A 16-bit RGB picture with a transparent colour (tRNS): Qt's reader packs its rows wrongly.
     // The colour (the first chunk's: a repeated one is ignored) and where each such chunk lies
     // (its offset, and its whole length with header and checksum).

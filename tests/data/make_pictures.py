@@ -498,3 +498,7 @@ if __name__ == "__main__":
     tiff_pictures()
     heif_pictures()
     photos()
+    # Cut short at half their length.
+    for whole in ("tiff-rgb8.tif", "webp-lossy.webp", "heic-plain.heic"):
+        data = open(os.path.join(HERE, whole), "rb").read()
+        save("truncated-%s-50.%s" % tuple(whole.rsplit(".", 1)), data[:len(data) // 2])

@@ -218,7 +218,10 @@ private slots:
                                  "avif-100000x100000.avif",
                                  "avif-60000x60000.avif",
                                  "heic-grid-100000x100000.heic",
-                                 "png-4294967295x4294967295.png"})
+                                 "png-4294967295x4294967295.png",
+                                 "truncated-tiff-rgb8-50.tif",
+                                 "truncated-webp-lossy-50.webp",
+                                 "truncated-heic-plain-50.heic"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     // From the file, and as bytes (pasted or dropped), whole as they come.
