@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
@@ -42,6 +43,15 @@ qint64 pixels(QSize size)
     return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
+// Which reader a picture goes to.
+enum class Route
+{
+    Qt,       // Qt's readers
+    OwnBmp,   // a BMP that Qt's reader gets wrong, read by the program's own reader
+    KeyedPng, // a 16-bit RGB PNG with a transparent colour
+    Heif,     // HEIC, HEIF and AVIF, read with libheif
+};
+
 // What the program read from a picture's header before decoding it.
 struct Headers
 {
@@ -52,25 +62,8 @@ struct Headers
     std::optional<JpegFrame> jpeg;
     WebpHeader webp;
     TiffHeader tiff;
+    Route route = Route::Qt;
 };
-
-// What Qt's WebP and TIFF readers take besides the decoded picture, from the picture's header:
-// the WebP reader holds the file's bytes, a lossless picture whole in 32 bits, an animation's
-// canvas; libtiff one strip or tile, and a second picture when the orientation turns it.
-qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesPerPixel)
-{
-    if (headers.format == "webp") {
-        const WebpHeader& webp = headers.webp;
-        return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
-               (webp.animated ? pixels(stored) * 4 : 0);
-    }
-    if (headers.format == "tiff")
-        return plusSaturated(headers.tiff.blockBytes,
-                             headers.tiff.orientation != 1
-                                 ? timesSaturated(pixels(stored), decodedBytesPerPixel)
-                                 : 0);
-    return 0;
-}
 
 // Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
 // decoded, or nothing. See pictureFreeCost and pictureMemoryBudget.
@@ -110,19 +103,92 @@ qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
            (keptWhole && mayBeTransparent ? pixels(size) * 4 : 0);
 }
 
-// A picture as decoded, before the program reduces it, or the reason there is none.
+// What Qt's WebP and TIFF readers take besides the decoded picture, from the picture's header:
+// the WebP reader holds the file's bytes, a lossless picture whole in 32 bits, an animation's
+// canvas; libtiff one strip or tile, and a second picture when the orientation turns it.
+qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesPerPixel)
+{
+    if (headers.format == "webp") {
+        const WebpHeader& webp = headers.webp;
+        return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
+               (webp.animated ? pixels(stored) * 4 : 0);
+    }
+    if (headers.format == "tiff")
+        return plusSaturated(headers.tiff.blockBytes,
+                             headers.tiff.orientation != 1
+                                 ? timesSaturated(pixels(stored), decodedBytesPerPixel)
+                                 : 0);
+    return 0;
+}
+
+// The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
+// that would take more (a picture whose size shows only once it is decoded meets no other check
+// before). Qt keeps one limit for the whole process, so it is set once, as the application
+// starts, and never for a single read: pictures are read side by side. It is registered here, in
+// the file every picture read links, so the program, the exporter and the tests all start with it.
+void limitPictureReaders()
+{
+    QImageReader::setAllocationLimit(int(pictureMemoryBudget / megabyte));
+}
+Q_COREAPP_STARTUP_FUNCTION(limitPictureReaders)
+
+// The program's own header reads: the route a picture takes, or why it is refused at once. They
+// come first, and leave the device at its start for Qt's reader.
+Result<Headers> walkHeaders(QIODevice& device)
+{
+    Headers headers;
+    headers.fileBytes = device.size();
+    headers.format = pictureFormat(device);
+    if (headers.format.isEmpty())
+        return Failure{QStringLiteral("not a picture in a format this program reads")};
+    if (headers.format == "heif") {
+        headers.route = Route::Heif;
+        return headers;
+    }
+    if (headers.format == "webp")
+        headers.webp = readWebpHeader(device);
+    if (headers.format == "tiff")
+        headers.tiff = readTiffHeader(device);
+    headers.png = walkPngChunks(device);
+    if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
+        return Failure{damaged};
+    if (headers.png.colourKey16) {
+        headers.route = Route::KeyedPng;
+        return headers;
+    }
+    headers.bmp = readBmpLayout(device);
+    if (headers.bmp.route == BmpRoute::Damaged)
+        return Failure{damaged};
+    if (headers.bmp.route == BmpRoute::Own) {
+        headers.route = Route::OwnBmp;
+        return headers;
+    }
+    headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg && headers.jpeg->crowded)
+        return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
+                                      "before its picture")
+                           .arg(crowdedJpeg)};
+    if (!device.seek(0))
+        return Failure{QStringLiteral("the file could not be read")};
+    return headers;
+}
+
+// What reading a picture will take, worked out before anything is decoded.
+struct Plan
+{
+    QSize natural;   // as the picture will be shown; invalid when only decoding tells
+    QSize wanted;    // reduce to this; invalid to keep the picture whole
+    QSize jpegScale; // the size a JPEG's reader is asked for (as stored); invalid for the whole
+    qint64 cost = 0; // bytes, as pictureMemoryBudget counts them
+};
+
+// A picture as decoded, before the program reduces it.
 struct Decoded
 {
     QImage image;
     QSize natural;
-    QSize wanted; // reduce to this; invalid to keep the picture whole
-    QString error;
+    QSize wanted;
 };
-
-Decoded failed(const QString& error)
-{
-    return {{}, {}, {}, error};
-}
 
 // The size to reduce a picture of `natural` to: smaller on both sides, or invalid.
 QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
@@ -140,9 +206,9 @@ QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
 // A JPEG comes already reduced by its reader.
 PictureLoad finish(Decoded decoded)
 {
-    if (decoded.image.isNull())
-        return Failure{decoded.error.isEmpty() ? damaged : decoded.error};
     QImage image = std::move(decoded.image);
+    if (image.isNull())
+        return Failure{damaged};
     const bool alpha = image.hasAlphaChannel();
     const QSize wanted = decoded.wanted;
     if (wanted.isValid() && (image.width() > wanted.width() || image.height() > wanted.height())) {
@@ -157,238 +223,259 @@ PictureLoad finish(Decoded decoded)
     return Picture{image, decoded.natural};
 }
 
-// Decodes through Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer
-// counted from the frame in `headers`. Other formats are decoded whole. A BMP's size comes from
-// `headers` when the reader cannot tell it before decoding. The device must be at its start and
-// untouched by the header reads since.
-Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
+// One reading of the picture in a device: first the plan (the header walk and what decoding will
+// take), which is all that measuring a picture asks; then, for loading it, the decoding. Both
+// steps run on the same device and reader, so a picture is decoded as it was measured.
+class PictureRead
 {
-    QImageReader reader(&device);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return failed(readerError(reader));
+public:
+    PictureRead(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
+        : m_device(device), m_heldBytes(heldBytes), m_decodeSizeFor(decodeSizeFor)
+    {}
 
-    Decoded decoded;
-    const bool isJpeg = reader.format() == "jpeg";
-    // WebP and TIFF are measured by the program's own header reads: Qt's readers would read the
-    // whole file, or have libtiff read its directory, before the picture could be refused.
-    const bool ownHeader = headers.format == "webp" || headers.format == "tiff";
-    const QSize stored = headers.format == "webp"   ? headers.webp.size
-                         : headers.format == "tiff" ? headers.tiff.size
-                         : reader.size().isValid()  ? reader.size()
-                                                    : headers.bmp.size;
-    const std::optional<JpegFrame>& jpeg = headers.jpeg;
-    if (ownHeader && !stored.isValid())
-        return failed(damaged);
-    if (headers.format == "tiff" && headers.tiff.blockBytes > pictureMemoryBudget)
-        return failed(QStringLiteral("the picture data is damaged: one strip or tile of it "
-                                     "claims %1 MB")
-                          .arg(headers.tiff.blockBytes / megabyte));
-    if (stored.isValid() && !stored.isEmpty()) {
+    // The plan, or why the picture is refused before it is decoded.
+    Result<Plan> plan()
+    {
+        Result<Headers> headers = walkHeaders(m_device);
+        if (!headers)
+            return headers.failure();
+        m_headers = std::move(headers.value());
+        switch (m_headers.route) {
+        case Route::OwnBmp:
+            return planOwnBmp();
+        case Route::KeyedPng:
+            return planKeyedPng();
+        case Route::Heif:
+            return planHeif();
+        case Route::Qt:
+            break;
+        }
+        return planWithQt();
+    }
+
+    // Decodes the picture as planned. ASSUMES: `plan` is what plan() gave.
+    PictureLoad decode(const Plan& plan)
+    {
+        if (m_headers.route == Route::OwnBmp)
+            return finish({readBmp(m_device, m_headers.bmp), plan.natural, plan.wanted});
+        Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
+                                  : m_headers.route == Route::Heif   ? decodeHeif(plan)
+                                                                     : decodeWithQt(plan);
+        if (!decoded)
+            return decoded.failure();
+        return finish(std::move(decoded.value()));
+    }
+
+private:
+    // Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer counted from
+    // its frame. Other formats are decoded whole. A BMP's size comes from its header when the
+    // reader cannot tell it before decoding.
+    Result<Plan> planWithQt()
+    {
+        m_reader.setDevice(&m_device);
+        m_reader.setDecideFormatFromContent(true);
+        m_reader.setAutoTransform(true);
+        if (!m_reader.canRead())
+            return Failure{readerError(m_reader)};
+
+        Plan plan;
+        // WebP and TIFF are measured by the program's own header reads: Qt's readers would read
+        // the whole file, or have libtiff read its directory, before the picture could be refused.
+        const QByteArray& format = m_headers.format;
+        const bool ownHeader = format == "webp" || format == "tiff";
+        const QSize stored = format == "webp"                ? m_headers.webp.size
+                             : format == "tiff"              ? m_headers.tiff.size
+                             : m_reader.size().isValid()     ? m_reader.size()
+                                                             : m_headers.bmp.size;
+        if (ownHeader && !stored.isValid())
+            return Failure{damaged};
+        if (format == "tiff" && m_headers.tiff.blockBytes > pictureMemoryBudget)
+            return Failure{QStringLiteral("the picture data is damaged: one strip or tile of it "
+                                          "claims %1 MB")
+                               .arg(m_headers.tiff.blockBytes / megabyte)};
+        if (!stored.isValid() || stored.isEmpty()) {
+            plan.cost = pictureMemoryBudget; // known only after decoding: the most it may take
+            return plan;
+        }
         const bool turned =
-            headers.format == "tiff"
-                ? headers.tiff.orientation >= 5
-                : reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-        decoded.natural = turned ? stored.transposed() : stored;
-        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-        qint64 cost = heldBytes;
-        if (isJpeg && jpeg) {
-            const QSize scaled = turned ? decoded.wanted.transposed() : decoded.wanted;
-            const QSize out = scaled.isValid() ? jpegScaledDecodeSize(stored, scaled) : stored;
-            const bool transformed = reader.transformation() != QImageIOHandler::TransformationNone;
-            cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
-                    pixels(scaled) * 4 + (transformed ? pixels(out) * 4 : 0);
-            if (scaled.isValid())
-                reader.setScaledSize(scaled);
+            format == "tiff"
+                ? m_headers.tiff.orientation >= 5
+                : m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        plan.natural = turned ? stored.transposed() : stored;
+        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        plan.cost = m_heldBytes;
+        const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
+        if (m_reader.format() == "jpeg" && jpeg) {
+            plan.jpegScale = turned ? plan.wanted.transposed() : plan.wanted;
+            const QSize out =
+                plan.jpegScale.isValid() ? jpegScaledDecodeSize(stored, plan.jpegScale) : stored;
+            const bool transformed =
+                m_reader.transformation() != QImageIOHandler::TransformationNone;
+            plan.cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
+                         pixels(plan.jpegScale) * 4 + (transformed ? pixels(out) * 4 : 0);
         } else {
             // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
             // bits or less (an unknown format is taken as 32 bits with alpha).
-            const QImage::Format format =
-                !ownHeader ? reader.imageFormat()
-                : headers.format == "tiff" && headers.tiff.bitsPerSample > 8
-                    ? QImage::Format_RGBA64
-                    : QImage::Format_ARGB32;
-            const qint64 bytesPerPixel = QImage::toPixelFormat(format).bitsPerPixel() / 8;
-            cost += wholeDecodeCost(stored, format, !decoded.wanted.isValid()) +
-                    pixels(decoded.wanted) * 4 + readerOverhead(headers, stored, bytesPerPixel);
+            const QImage::Format decodedFormat =
+                !ownHeader ? m_reader.imageFormat()
+                : format == "tiff" && m_headers.tiff.bitsPerSample > 8 ? QImage::Format_RGBA64
+                                                                        : QImage::Format_ARGB32;
+            const qint64 bytesPerPixel = QImage::toPixelFormat(decodedFormat).bitsPerPixel() / 8;
+            plan.cost += wholeDecodeCost(stored, decodedFormat, !plan.wanted.isValid()) +
+                         pixels(plan.wanted) * 4 + readerOverhead(m_headers, stored, bytesPerPixel);
         }
-        if (const std::optional<QString> why = refusal(stored, cost, headers))
-            return failed(*why);
-        if (costOnly) {
-            *costOnly = cost;
-            return {};
+        if (const std::optional<QString> why = refusal(stored, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeWithQt(const Plan& plan)
+    {
+        if (plan.jpegScale.isValid())
+            m_reader.setScaledSize(plan.jpegScale);
+        Decoded decoded{m_reader.read(), plan.natural, plan.wanted};
+        if (decoded.image.isNull())
+            return Failure{readerError(m_reader)};
+        if (!decoded.natural.isValid()) { // measured after decoding
+            decoded.natural = decoded.image.size();
+            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+            const qint64 cost =
+                m_heldBytes +
+                wholeDecodeCost(decoded.natural, decoded.image.format(), !decoded.wanted.isValid());
+            if (cost > pictureMemoryBudget)
+                return Failure{refusal(decoded.natural, cost, m_headers).value_or(damaged)};
         }
-    } else if (costOnly) { // known only after decoding: reckoned at the most it may take
-        *costOnly = pictureMemoryBudget;
-        return {};
-    }
-
-    reader.setAllocationLimit(
-        int(std::max<qint64>(1, (pictureMemoryBudget - heldBytes) / megabyte)));
-    decoded.image = reader.read();
-    if (decoded.image.isNull())
-        return failed(readerError(reader));
-    if (!decoded.natural.isValid()) { // measured after decoding
-        decoded.natural = decoded.image.size();
-        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-        const qint64 cost = heldBytes + wholeDecodeCost(decoded.natural, decoded.image.format(),
-                                                        !decoded.wanted.isValid());
-        if (cost > pictureMemoryBudget)
-            return failed(refusal(decoded.natural, cost, headers).value_or(damaged));
-    }
-    return decoded;
-}
-
-// A BMP that Qt's reader gets wrong, read by the program's own reader.
-Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
-{
-    const BmpLayout& layout = headers.bmp;
-    Decoded decoded;
-    decoded.natural = layout.size;
-    decoded.wanted = wantedSize(layout.size, decodeSizeFor);
-    const bool alpha = layout.masks[3] != 0;
-    const qint64 cost = heldBytes + pixels(layout.size) * 4 + pixels(decoded.wanted) * 4 +
-                        (alpha && !decoded.wanted.isValid() ? pixels(layout.size) * 4 : 0);
-    if (const std::optional<QString> why = refusal(layout.size, cost, headers))
-        return failed(*why);
-    if (costOnly) {
-        *costOnly = cost;
-        return {};
-    }
-    decoded.image = readBmp(device, layout);
-    return decoded;
-}
-
-// A 16-bit RGB PNG with a transparent colour. Qt's reader reads such a picture right when the
-// colour's chunk is left out, in 16 bits a channel; the program then makes every pixel of exactly
-// that colour transparent.
-Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                       const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
-{
-    const PngChunks& png = headers.png;
-    const qint64 fileBytes = headers.fileBytes;
-    const QSize wanted = wantedSize(png.size, decodeSizeFor);
-    const qint64 cost = heldBytes + fileBytes + pixels(png.size) * (8 + 4) + pixels(wanted) * 4 +
-                        (wanted.isValid() ? 0 : pixels(png.size) * 4);
-    if (const std::optional<QString> why = refusal(png.size, cost, headers))
-        return failed(*why);
-    if (costOnly) {
-        *costOnly = cost;
-        return {};
-    }
-    QByteArray bytes = bytesAt(device, 0, fileBytes);
-    if (bytes.size() != fileBytes)
-        return failed(QStringLiteral("the file could not be read"));
-    for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
-        bytes.remove(chunk->first, chunk->second);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    Headers withoutKey = headers;
-    withoutKey.fileBytes = bytes.size();
-    Decoded decoded =
-        decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor, nullptr);
-    if (decoded.image.isNull())
         return decoded;
-    if (decoded.image.depth() != 64)
-        return failed(damaged); // the colour cannot be matched exactly
-    decoded.image.convertTo(QImage::Format_RGBA64);
-    const std::array<quint16, 3> key = *png.colourKey16;
-    for (int y = 0; y < decoded.image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgba64*>(decoded.image.scanLine(y));
-        for (int x = 0; x < decoded.image.width(); ++x)
-            if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
-                row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
     }
-    return decoded;
-}
 
-// A HEIC, HEIF or AVIF picture, read with libheif from memory: a file's bytes are read whole
-// first, a pasted picture's are used as they are held. Its size and the memory decoding takes are
-// known before it is decoded.
-Decoded decodeHeif(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                   const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
-{
-    auto* buffer = qobject_cast<QBuffer*>(&device);
-    const qint64 fileBytes = buffer != nullptr ? 0 : headers.fileBytes;
-    if (heldBytes + fileBytes > pictureMemoryBudget)
-        return failed(QStringLiteral("the picture is too large: its file holds %1 MB, more than "
-                                     "the %2 MB this program allows")
-                          .arg((headers.fileBytes + megabyte - 1) / megabyte)
-                          .arg(pictureMemoryBudget / megabyte));
-    const QByteArray bytes = buffer != nullptr ? buffer->data() : bytesAt(device, 0, fileBytes);
-    if (bytes.size() != headers.fileBytes)
-        return failed(QStringLiteral("the file could not be read"));
-    Result<HeifPicture> opened = HeifPicture::open(bytes);
-    if (!opened)
-        return failed(opened.error());
-    const HeifPicture& picture = opened.value();
-    Decoded decoded;
-    decoded.natural = picture.size();
-    decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-    const qint64 whole = pixels(decoded.natural);
-    // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
-    // libheif's); kept whole, it is flattened onto the box colour (another).
-    const qint64 cost = heldBytes + fileBytes + whole * picture.decodingBytesPerPixel() +
-                        (picture.hasAlpha() ? whole * 4 : 0) + pixels(decoded.wanted) * 4;
-    if (const std::optional<QString> why = refusal(decoded.natural, cost, headers))
-        return failed(*why);
-    if (costOnly) {
-        *costOnly = cost;
-        return {};
+    Result<Plan> planOwnBmp()
+    {
+        const BmpLayout& layout = m_headers.bmp;
+        Plan plan;
+        plan.natural = layout.size;
+        plan.wanted = wantedSize(layout.size, m_decodeSizeFor);
+        const bool alpha = layout.masks[3] != 0;
+        plan.cost = m_heldBytes + pixels(layout.size) * 4 + pixels(plan.wanted) * 4 +
+                    (alpha && !plan.wanted.isValid() ? pixels(layout.size) * 4 : 0);
+        if (const std::optional<QString> why = refusal(layout.size, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
     }
-    Result<QImage> image = picture.decode();
-    if (!image)
-        return failed(image.error());
-    decoded.image = std::move(image.value());
-    // libheif gives the size after the picture's turn and crop; should the decoded picture still
-    // differ, it is taken as it is, as long as it is no larger than what was reckoned.
-    if (decoded.image.size() != decoded.natural) {
-        if (pixels(decoded.image.size()) > whole)
-            return failed(damaged);
-        decoded.natural = decoded.image.size();
-        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-    }
-    return decoded;
-}
 
-// Reads the picture in `device`. With `costOnly`, decodes nothing and stores there what reading it
-// would take (0 for a picture refused before decoding).
-PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor,
-                        qint64* costOnly = nullptr)
+    // Qt's reader reads such a picture right when the colour's chunk is left out, in 16 bits a
+    // channel; the program then makes every pixel of exactly that colour transparent.
+    Result<Plan> planKeyedPng()
+    {
+        const PngChunks& png = m_headers.png;
+        Plan plan;
+        plan.natural = png.size;
+        plan.wanted = wantedSize(png.size, m_decodeSizeFor);
+        plan.cost = m_heldBytes + m_headers.fileBytes + pixels(png.size) * (8 + 4) +
+                    pixels(plan.wanted) * 4 + (plan.wanted.isValid() ? 0 : pixels(png.size) * 4);
+        if (const std::optional<QString> why = refusal(png.size, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeKeyedPng()
+    {
+        const PngChunks& png = m_headers.png;
+        const qint64 fileBytes = m_headers.fileBytes;
+        QByteArray bytes = bytesAt(m_device, 0, fileBytes);
+        if (bytes.size() != fileBytes)
+            return Failure{QStringLiteral("the file could not be read")};
+        for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
+            bytes.remove(chunk->first, chunk->second);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        PictureRead withoutKey(buffer, m_heldBytes + fileBytes, m_decodeSizeFor);
+        withoutKey.m_headers = m_headers;
+        withoutKey.m_headers.fileBytes = bytes.size();
+        withoutKey.m_headers.route = Route::Qt;
+        const Result<Plan> plan = withoutKey.planWithQt();
+        if (!plan)
+            return plan.failure();
+        Result<Decoded> decoded = withoutKey.decodeWithQt(plan.value());
+        if (!decoded)
+            return decoded;
+        QImage& image = decoded->image;
+        if (image.depth() != 64)
+            return Failure{damaged}; // the colour cannot be matched exactly
+        image.convertTo(QImage::Format_RGBA64);
+        const std::array<quint16, 3> key = *png.colourKey16;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgba64*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
+                    row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
+        }
+        return decoded;
+    }
+
+    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
+    // as they are held. Its size and the memory decoding takes are known before it is decoded.
+    Result<Plan> planHeif()
+    {
+        auto* buffer = qobject_cast<QBuffer*>(&m_device);
+        const qint64 fileBytes = buffer != nullptr ? 0 : m_headers.fileBytes;
+        if (m_heldBytes + fileBytes > pictureMemoryBudget)
+            return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more "
+                                          "than the %2 MB this program allows")
+                               .arg((m_headers.fileBytes + megabyte - 1) / megabyte)
+                               .arg(pictureMemoryBudget / megabyte)};
+        m_heifBytes = buffer != nullptr ? buffer->data() : bytesAt(m_device, 0, fileBytes);
+        if (m_heifBytes.size() != m_headers.fileBytes)
+            return Failure{QStringLiteral("the file could not be read")};
+        Result<HeifPicture> opened = HeifPicture::open(m_heifBytes);
+        if (!opened)
+            return opened.failure();
+        m_heif = std::move(opened.value());
+        Plan plan;
+        plan.natural = m_heif->size();
+        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
+        // libheif's); kept whole, it is flattened onto the box colour (another).
+        const qint64 whole = pixels(plan.natural);
+        plan.cost = m_heldBytes + fileBytes + whole * m_heif->decodingBytesPerPixel() +
+                    (m_heif->hasAlpha() ? whole * 4 : 0) + pixels(plan.wanted) * 4;
+        if (const std::optional<QString> why = refusal(plan.natural, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeHeif(const Plan& plan)
+    {
+        Result<QImage> image = m_heif->decode();
+        if (!image)
+            return image.failure();
+        Decoded decoded{std::move(image.value()), plan.natural, plan.wanted};
+        // libheif gives the size after the picture's turn and crop; should the decoded picture
+        // still differ, it is taken as it is, as long as it is no larger than was reckoned.
+        if (decoded.image.size() != decoded.natural) {
+            if (pixels(decoded.image.size()) > pixels(plan.natural))
+                return Failure{damaged};
+            decoded.natural = decoded.image.size();
+            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+        }
+        return decoded;
+    }
+
+    QIODevice& m_device;
+    const qint64 m_heldBytes;
+    const DecodeSizeFor& m_decodeSizeFor;
+    Headers m_headers;
+    QImageReader m_reader;
+    QByteArray m_heifBytes;           // what m_heif reads
+    std::optional<HeifPicture> m_heif; // a HEIF picture once planned
+};
+
+PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
 {
-    // The program's own header reads come first: Qt's reader must find the device untouched.
-    Headers headers;
-    headers.fileBytes = device.size();
-    headers.format = pictureFormat(device);
-    if (headers.format.isEmpty())
-        return Failure{QStringLiteral("not a picture in a format this program reads")};
-    if (headers.format == "heif")
-        return finish(decodeHeif(device, headers, heldBytes, decodeSizeFor, costOnly));
-    if (headers.format == "webp")
-        headers.webp = readWebpHeader(device);
-    if (headers.format == "tiff")
-        headers.tiff = readTiffHeader(device);
-    headers.png = walkPngChunks(device);
-    if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
-        return Failure{damaged};
-    if (headers.png.colourKey16)
-        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor, costOnly));
-    headers.bmp = readBmpLayout(device);
-    if (headers.bmp.route == BmpRoute::Damaged)
-        return Failure{damaged};
-    if (headers.bmp.route == BmpRoute::Own)
-        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor, costOnly));
-    headers.jpeg = readJpegFrame(device);
-    if (headers.jpeg && headers.jpeg->crowded)
-        return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
-                                      "before its picture")
-                           .arg(crowdedJpeg)};
-    if (!device.seek(0))
-        return Failure{QStringLiteral("the file could not be read")};
-    return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor, costOnly));
+    PictureRead read(device, heldBytes, decodeSizeFor);
+    const Result<Plan> plan = read.plan();
+    if (!plan)
+        return plan.failure();
+    return read.decode(plan.value());
 }
 
 } // namespace
@@ -408,9 +495,8 @@ qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    qint64 cost = 0;
-    (void)readPicture(file, 0, decodeSizeFor, &cost);
-    return cost;
+    const Result<Plan> plan = PictureRead(file, 0, decodeSizeFor).plan();
+    return plan ? plan->cost : 0;
 }
 
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)
