@@ -283,10 +283,10 @@ private:
         // the whole file, or have libtiff read its directory, before the picture could be refused.
         const QByteArray& format = m_headers.format;
         const bool ownHeader = format == "webp" || format == "tiff";
-        const QSize stored = format == "webp"                ? m_headers.webp.size
-                             : format == "tiff"              ? m_headers.tiff.size
-                             : m_reader.size().isValid()     ? m_reader.size()
-                                                             : m_headers.bmp.size;
+        const QSize stored = format == "webp"            ? m_headers.webp.size
+                             : format == "tiff"          ? m_headers.tiff.size
+                             : m_reader.size().isValid() ? m_reader.size()
+                                                         : m_headers.bmp.size;
         if (ownHeader && !stored.isValid())
             return Failure{damaged};
         if (format == "tiff" && m_headers.tiff.blockBytes > pictureMemoryBudget)
@@ -317,9 +317,9 @@ private:
             // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
             // bits or less (an unknown format is taken as 32 bits with alpha).
             const QImage::Format decodedFormat =
-                !ownHeader ? m_reader.imageFormat()
+                !ownHeader                                             ? m_reader.imageFormat()
                 : format == "tiff" && m_headers.tiff.bitsPerSample > 8 ? QImage::Format_RGBA64
-                                                                        : QImage::Format_ARGB32;
+                                                                       : QImage::Format_ARGB32;
             const qint64 bytesPerPixel = QImage::toPixelFormat(decodedFormat).bitsPerPixel() / 8;
             plan.cost += wholeDecodeCost(stored, decodedFormat, !plan.wanted.isValid()) +
                          pixels(plan.wanted) * 4 + readerOverhead(m_headers, stored, bytesPerPixel);
@@ -465,7 +465,7 @@ private:
     const DecodeSizeFor& m_decodeSizeFor;
     Headers m_headers;
     QImageReader m_reader;
-    QByteArray m_heifBytes;           // what m_heif reads
+    QByteArray m_heifBytes;            // what m_heif reads
     std::optional<HeifPicture> m_heif; // a HEIF picture once planned
 };
 
