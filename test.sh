@@ -33,7 +33,8 @@ for preset in "${presets[@]}"; do
         "build/ctest-$preset.log" | tail -n 1)))
 done
 
-# The picture intake under libFuzzer for about a minute, seeded with the picture corpus.
+# The program's own parsers under libFuzzer for a minute between them, and the picture intake for
+# another minute, seeded with the picture corpus.
 scripts/fuzz.sh 60
 passed=$((passed + 1))
 

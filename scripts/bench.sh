@@ -4,8 +4,8 @@
 #    their yardsticks measured in the same run;
 # 2. the peak resident memory of the exporter opening one 48-megapixel JPEG into a slot, a
 #    progressive one and a 108-megapixel progressive one (against their coefficient buffers), an
-#    A4 page scanned at 600 dpi as a BMP, and the time and memory it takes to refuse a JPEG whose
-#    header claims far more than its bytes hold;
+#    A4 page scanned at 600 dpi as a BMP, and the time and memory it takes to refuse a JPEG, a
+#    WebP, a TIFF, a HEIC and an AVIF whose headers claim far more than their bytes hold;
 # 3. the time and peak memory of the sharp outputs (PDF page, SVG drawing, large sheet) made from
 #    three 24-megapixel JPEGs.
 set -euo pipefail
@@ -71,6 +71,13 @@ peak "peak memory, A4 scanned at 600 dpi (24-bit BMP)" 512 "$work/scan.bmp"
 # Refused, within a second (the time is printed beside the memory).
 peak "refusing a JPEG claiming 49157 x 27397 in 560 bytes" 100 \
     tests/data/pictures/jpeg-progressive-49157x27397.jpg
+# Files of a few hundred bytes claiming 100000 x 100000 (60000 x 60000, within what libheif takes
+# at all), refused within 0.1 s.
+for claim in webp-100000x100000.webp tiff-100000x100000.tif avif-100000x100000.avif \
+        avif-60000x60000.avif heic-grid-100000x100000.heic; do
+    peak "refusing $claim ($(stat -c %s tests/data/pictures/$claim) bytes)" 50 \
+        "tests/data/pictures/$claim"
+done
 
 # sharp LABEL TARGET_MB ARGS...: the exporter's peak memory and time making a sharp output of three
 # 24 MP photos (6000 x 4000 JPEGs), against a target.

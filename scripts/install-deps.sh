@@ -6,9 +6,11 @@ set -euo pipefail
 
 what="${1:-run}"
 
+# Qt reads WebP and TIFF through qt6-image-formats-plugins; libheif reads HEIC and AVIF.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-image-formats-plugins libheif-dev libtiff-dev
     qt6-translations-l10n fonts-noto-cjk help2man
 )
 if [ "$what" = "test" ]; then
@@ -18,6 +20,7 @@ if [ "$what" = "test" ]; then
         clang-14 libclang-rt-14-dev clang-format-14
         libbenchmark-dev time appstream libjpeg-turbo-progs
         desktop-file-utils dpkg-dev file lintian devscripts
+        webp libheif-examples
     )
 fi
 

@@ -9,6 +9,8 @@
 #include <QPainter>
 
 #include "picture/bmp_reader.h"
+#include "picture/heif_reader.h"
+#include "picture/picture_formats.h"
 #include "picture/picture_headers.h"
 #include "surface/surface.h"
 
@@ -47,15 +49,19 @@ enum class Route
     Qt,       // Qt's readers
     OwnBmp,   // a BMP that Qt's reader gets wrong, read by the program's own reader
     KeyedPng, // a 16-bit RGB PNG with a transparent colour
+    Heif,     // HEIC, HEIF and AVIF, read with libheif
 };
 
 // What the program read from a picture's header before decoding it.
 struct Headers
 {
     qint64 fileBytes = 0;
+    QByteArray format; // see pictureFormat
     PngChunks png;
     BmpLayout bmp;
     std::optional<JpegFrame> jpeg;
+    WebpHeader webp;
+    TiffHeader tiff;
     Route route = Route::Qt;
 };
 
@@ -97,6 +103,24 @@ qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
            (keptWhole && mayBeTransparent ? pixels(size) * 4 : 0);
 }
 
+// What Qt's WebP and TIFF readers take besides the decoded picture, from the picture's header:
+// the WebP reader holds the file's bytes, a lossless picture whole in 32 bits, an animation's
+// canvas; libtiff one strip or tile, and a second picture when the orientation turns it.
+qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesPerPixel)
+{
+    if (headers.format == "webp") {
+        const WebpHeader& webp = headers.webp;
+        return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
+               (webp.animated ? pixels(stored) * 4 : 0);
+    }
+    if (headers.format == "tiff")
+        return plusSaturated(headers.tiff.blockBytes,
+                             headers.tiff.orientation != 1
+                                 ? timesSaturated(pixels(stored), decodedBytesPerPixel)
+                                 : 0);
+    return 0;
+}
+
 // The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
 // that would take more (a picture whose size shows only once it is decoded meets no other check
 // before). Qt keeps one limit for the whole process, so it is set once, as the application
@@ -114,8 +138,19 @@ Result<Headers> walkHeaders(QIODevice& device)
 {
     Headers headers;
     headers.fileBytes = device.size();
+    headers.format = pictureFormat(device);
+    if (headers.format.isEmpty())
+        return Failure{QStringLiteral("not a picture in a format this program reads")};
+    if (headers.format == "heif") {
+        headers.route = Route::Heif;
+        return headers;
+    }
+    if (headers.format == "webp")
+        headers.webp = readWebpHeader(device);
+    if (headers.format == "tiff")
+        headers.tiff = readTiffHeader(device);
     headers.png = walkPngChunks(device);
-    if (headers.png.claimsMissingBytes)
+    if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
         return Failure{damaged};
     if (headers.png.colourKey16) {
         headers.route = Route::KeyedPng;
@@ -210,6 +245,8 @@ public:
             return planOwnBmp();
         case Route::KeyedPng:
             return planKeyedPng();
+        case Route::Heif:
+            return planHeif();
         case Route::Qt:
             break;
         }
@@ -221,8 +258,9 @@ public:
     {
         if (m_headers.route == Route::OwnBmp)
             return finish({readBmp(m_device, m_headers.bmp), plan.natural, plan.wanted});
-        Result<Decoded> decoded =
-            m_headers.route == Route::KeyedPng ? decodeKeyedPng() : decodeWithQt(plan);
+        Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
+                                  : m_headers.route == Route::Heif   ? decodeHeif(plan)
+                                                                     : decodeWithQt(plan);
         if (!decoded)
             return decoded.failure();
         return finish(std::move(decoded.value()));
@@ -241,13 +279,28 @@ private:
             return Failure{readerError(m_reader)};
 
         Plan plan;
-        const QSize stored = m_reader.size().isValid() ? m_reader.size() : m_headers.bmp.size;
+        // WebP and TIFF are measured by the program's own header reads: Qt's readers would read
+        // the whole file, or have libtiff read its directory, before the picture could be refused.
+        const QByteArray& format = m_headers.format;
+        const bool ownHeader = format == "webp" || format == "tiff";
+        const QSize stored = format == "webp"            ? m_headers.webp.size
+                             : format == "tiff"          ? m_headers.tiff.size
+                             : m_reader.size().isValid() ? m_reader.size()
+                                                         : m_headers.bmp.size;
+        if (ownHeader && !stored.isValid())
+            return Failure{damaged};
+        if (format == "tiff" && m_headers.tiff.blockBytes > pictureMemoryBudget)
+            return Failure{QStringLiteral("the picture data is damaged: one strip or tile of it "
+                                          "claims %1 MB")
+                               .arg(m_headers.tiff.blockBytes / megabyte)};
         if (!stored.isValid() || stored.isEmpty()) {
             plan.cost = pictureMemoryBudget; // known only after decoding: the most it may take
             return plan;
         }
         const bool turned =
-            m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+            format == "tiff"
+                ? m_headers.tiff.orientation >= 5
+                : m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
         plan.natural = turned ? stored.transposed() : stored;
         plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
         plan.cost = m_heldBytes;
@@ -261,8 +314,15 @@ private:
             plan.cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
                          pixels(plan.jpegScale) * 4 + (transformed ? pixels(out) * 4 : 0);
         } else {
-            plan.cost += wholeDecodeCost(stored, m_reader.imageFormat(), !plan.wanted.isValid()) +
-                         pixels(plan.wanted) * 4;
+            // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
+            // bits or less (an unknown format is taken as 32 bits with alpha).
+            const QImage::Format decodedFormat =
+                !ownHeader                                             ? m_reader.imageFormat()
+                : format == "tiff" && m_headers.tiff.bitsPerSample > 8 ? QImage::Format_RGBA64
+                                                                       : QImage::Format_ARGB32;
+            const qint64 bytesPerPixel = QImage::toPixelFormat(decodedFormat).bitsPerPixel() / 8;
+            plan.cost += wholeDecodeCost(stored, decodedFormat, !plan.wanted.isValid()) +
+                         pixels(plan.wanted) * 4 + readerOverhead(m_headers, stored, bytesPerPixel);
         }
         if (const std::optional<QString> why = refusal(stored, plan.cost, m_headers))
             return Failure{*why};
@@ -352,11 +412,61 @@ private:
         return decoded;
     }
 
+    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
+    // as they are held. Its size and the memory decoding takes are known before it is decoded.
+    Result<Plan> planHeif()
+    {
+        auto* buffer = qobject_cast<QBuffer*>(&m_device);
+        const qint64 fileBytes = buffer != nullptr ? 0 : m_headers.fileBytes;
+        if (m_heldBytes + fileBytes > pictureMemoryBudget)
+            return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more "
+                                          "than the %2 MB this program allows")
+                               .arg((m_headers.fileBytes + megabyte - 1) / megabyte)
+                               .arg(pictureMemoryBudget / megabyte)};
+        m_heifBytes = buffer != nullptr ? buffer->data() : bytesAt(m_device, 0, fileBytes);
+        if (m_heifBytes.size() != m_headers.fileBytes)
+            return Failure{QStringLiteral("the file could not be read")};
+        Result<HeifPicture> opened = HeifPicture::open(m_heifBytes);
+        if (!opened)
+            return opened.failure();
+        m_heif = std::move(opened.value());
+        Plan plan;
+        plan.natural = m_heif->size();
+        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
+        // libheif's); kept whole, it is flattened onto the box colour (another).
+        const qint64 whole = pixels(plan.natural);
+        plan.cost = m_heldBytes + fileBytes + whole * m_heif->decodingBytesPerPixel() +
+                    (m_heif->hasAlpha() ? whole * 4 : 0) + pixels(plan.wanted) * 4;
+        if (const std::optional<QString> why = refusal(plan.natural, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeHeif(const Plan& plan)
+    {
+        Result<QImage> image = m_heif->decode();
+        if (!image)
+            return image.failure();
+        Decoded decoded{std::move(image.value()), plan.natural, plan.wanted};
+        // libheif gives the size after the picture's turn and crop; should the decoded picture
+        // still differ, it is taken as it is, as long as it is no larger than was reckoned.
+        if (decoded.image.size() != decoded.natural) {
+            if (pixels(decoded.image.size()) > pixels(plan.natural))
+                return Failure{damaged};
+            decoded.natural = decoded.image.size();
+            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+        }
+        return decoded;
+    }
+
     QIODevice& m_device;
     const qint64 m_heldBytes;
     const DecodeSizeFor& m_decodeSizeFor;
     Headers m_headers;
     QImageReader m_reader;
+    QByteArray m_heifBytes;            // what m_heif reads
+    std::optional<HeifPicture> m_heif; // a HEIF picture once planned
 };
 
 PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)

@@ -1,21 +1,38 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <utility>
 
 #include <QByteArray>
 #include <QList>
 #include <QSize>
+#include <QtNumeric>
 #include <QtGlobal>
 
 class QIODevice;
 
 namespace hakomiru {
 
-// What JPEG and PNG files claim in their headers, read without decoding them: enough to tell what
-// decoding will cost, and to spot the files Qt's readers get wrong. Every read is bounds-checked;
-// a device that ends early gives "nothing found", never a read past its end.
+// What JPEG, PNG, WebP and TIFF files claim in their headers, read without decoding them: enough to
+// tell what decoding will cost, and to spot the files Qt's readers get wrong. Every read is
+// bounds-checked; a device that ends early gives "nothing found", never a read past its end. Sizes
+// worked out from header fields saturate at saturated, never overflow.
+
+inline constexpr qint64 saturated = std::numeric_limits<qint64>::max();
+
+// a * b and a + b for sizes (neither negative), saturated instead of overflowing.
+[[nodiscard]] inline qint64 timesSaturated(qint64 a, qint64 b)
+{
+    qint64 product = 0;
+    return qMulOverflow(a, b, &product) ? saturated : product;
+}
+[[nodiscard]] inline qint64 plusSaturated(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    return qAddOverflow(a, b, &sum) ? saturated : sum;
+}
 
 // The bytes of `device` from `at`, at most `length` of them (fewer where it ends).
 [[nodiscard]] QByteArray bytesAt(QIODevice& device, qint64 at, qint64 length);
@@ -56,6 +73,8 @@ struct PngChunks
     // A chunk other than image data claims more bytes than the file still holds. The PNG reader
     // would set that much memory aside (up to 2 GB, for a file of a few hundred bytes).
     bool claimsMissingBytes = false;
+    // The header claims a side beyond 2^31 - 1 pixels, which no PNG may have.
+    bool impossibleSize = false;
     // A 16-bit RGB picture with a transparent colour (tRNS): Qt's reader packs its rows wrongly.
     // The colour (the first chunk's: a repeated one is ignored) and where each such chunk lies
     // (its offset, and its whole length with header and checksum).
@@ -64,5 +83,33 @@ struct PngChunks
 };
 
 [[nodiscard]] PngChunks walkPngChunks(QIODevice& device);
+
+// What a WebP file's header says of its first picture.
+struct WebpHeader
+{
+    bool isWebp = false; // RIFF ... WEBP
+    QSize size;          // the canvas; invalid when the header is damaged
+    bool animated = false;
+    bool alpha = false;
+    // The first picture is compressed losslessly (VP8L), or its kind could not be told: the WebP
+    // reader then holds it whole in 32 bits besides the picture it gives.
+    bool lossless = false;
+};
+
+[[nodiscard]] WebpHeader readWebpHeader(QIODevice& device);
+
+// What a TIFF file's first directory says of its first picture.
+struct TiffHeader
+{
+    bool isTiff = false; // II*. or MM.* (or BigTIFF's II+. or MM.+)
+    QSize size;          // as stored, before the orientation turns it; invalid when damaged
+    int orientation = 1; // 1 to 8, as a camera's orientation tag (1 when missing or wrong)
+    int samplesPerPixel = 1;
+    int bitsPerSample = 1; // the largest of the samples'
+    // The bytes of the largest strip or tile decoded at once (saturated).
+    qint64 blockBytes = 0;
+};
+
+[[nodiscard]] TiffHeader readTiffHeader(QIODevice& device);
 
 } // namespace hakomiru

@@ -15,6 +15,7 @@
 #include "conversion/workbench.h"
 #include "intake/slot_intake.h"
 #include "output/page_layout.h"
+#include "picture/picture_formats.h"
 #include "surface/program_title.h"
 #include "ui/decoration.h"
 #include "ui/end_program.h"
@@ -98,11 +99,14 @@ protected:
 
 OpenDialogSetup pictureOpenDialogSetup()
 {
-    // The entry lists "*gif" without its dot; that is how the user has always seen it. The
-    // patterns themselves are the real ones, plus the other common JPEG ending.
+    // The first entry lists "*gif" without its dot; that is how the user has always seen it. The
+    // patterns themselves are the real ones, plus the other common JPEG ending. The second lists
+    // every kind of picture the program reads.
+    const QStringList all = pictureFilePatterns();
     return {QStringLiteral("絵ファイル(*.bmp,*.jpg,*gif)"),
             {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
-             QStringLiteral("*.jpeg")}};
+             QStringLiteral("*.jpeg")},
+            {{QStringLiteral("すべての絵 (%1)").arg(all.join(QLatin1Char(' '))), all}}};
 }
 
 Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)

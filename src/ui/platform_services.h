@@ -13,12 +13,20 @@ class QWidget;
 
 namespace hakomiru {
 
-// What the open dialog shows: one filter entry with its description and its patterns. Patterns
-// match without regard to case.
+// One entry of a file dialog's type list: its text, shown exactly, and the patterns it lists.
+// Patterns match without regard to case.
+struct FileFilter
+{
+    QString description;
+    QStringList patterns;
+};
+
+// What the open dialog shows: the filter entry it starts with, then any further entries.
 struct OpenDialogSetup
 {
     QString filterDescription;
     QStringList patterns;
+    QList<FileFilter> furtherFilters;
 };
 
 // What the save dialog shows. An empty title leaves the platform's own.

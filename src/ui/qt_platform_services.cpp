@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -13,6 +12,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTranslator>
+
+#include "picture/picture_formats.h"
 
 namespace hakomiru {
 
@@ -30,20 +31,27 @@ QStringList bothCases(const QStringList& patterns)
 }
 
 // Qt reads the patterns of a filter from the parentheses of its text, which would turn
-// "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. The entry keeps its text, and
-// the file list is filtered by the real patterns instead, again whenever the user picks the entry.
-void applyFilter(QFileDialog& dialog, const QString& description, const QStringList& patterns)
+// "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. Each entry keeps its text, and
+// the file list is filtered by the real patterns of the entry picked instead, again whenever the
+// user picks one. The dialog starts with the first entry.
+void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters)
 {
-    dialog.setNameFilter(description);
+    QStringList descriptions;
+    for (const FileFilter& filter : filters)
+        descriptions << filter.description;
+    dialog.setNameFilters(descriptions);
+    dialog.selectNameFilter(descriptions.front());
     auto* model = dialog.findChild<QFileSystemModel*>();
     if (model == nullptr)
         return;
-    const QStringList all = bothCases(patterns);
-    auto apply = [model, all] {
-        model->setFilter(model->filter() & ~QDir::CaseSensitive);
-        model->setNameFilters(all);
+    auto apply = [model, filters](const QString& picked) {
+        for (const FileFilter& filter : filters)
+            if (filter.description == picked) {
+                model->setFilter(model->filter() & ~QDir::CaseSensitive);
+                model->setNameFilters(bothCases(filter.patterns));
+            }
     };
-    apply();
+    apply(descriptions.front());
     QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
 }
 
@@ -65,7 +73,8 @@ std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup, QWidge
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    applyFilters(*dialog, QList<FileFilter>{{setup.filterDescription, setup.patterns}}
+                              << setup.furtherFilters);
     return dialog;
 }
 
@@ -78,7 +87,7 @@ std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup, QWidge
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
     if (!setup.initialFolder.isEmpty())
         dialog->setDirectory(setup.initialFolder);
-    applyFilter(*dialog, setup.filterDescription, setup.patterns);
+    applyFilters(*dialog, {{setup.filterDescription, setup.patterns}});
     return dialog;
 }
 
@@ -157,9 +166,8 @@ bool offersPictureData(const QMimeData* data)
         return false;
     if (data->hasImage())
         return true;
-    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
     for (const QString& format : data->formats())
-        if (format.startsWith(QLatin1String("image/")) && readable.contains(format.toLatin1()))
+        if (isPictureMimeType(format))
             return true;
     return false;
 }
@@ -172,7 +180,7 @@ std::optional<QString> pictureFileFromMimeData(const QMimeData* data)
     if (urls.size() != 1 || !urls.front().isLocalFile())
         return std::nullopt;
     const QString path = urls.front().toLocalFile();
-    if (!QFileInfo(path).isFile() || QImageReader::imageFormat(path).isEmpty())
+    if (!QFileInfo(path).isFile() || pictureFileFormat(path).isEmpty())
         return std::nullopt;
     return path;
 }

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-# Makes the pictures of tests/data/pictures that Qt's readers once got wrong, and the JPEG whose
-# header claims a picture its bytes cannot hold: python3 tests/data/make_pictures.py
-# Every picture but the JPEG is 40 x 30 in four quadrants (top-left, top-right, bottom-left,
-# bottom-right) with a 3 x 3 black marker in the top-left corner, as tests/test_pictures.h draws
-# them, so a shift, a wrap or a mirror shows. The JPEG needs ImageMagick's convert.
+# Makes the pictures of tests/data/pictures that Qt's readers once got wrong, the WebP, TIFF, HEIC
+# and AVIF pictures, and the files whose headers claim pictures their bytes cannot hold:
+# python3 tests/data/make_pictures.py
+# Every picture but the JPEGs and the photos is 40 x 30 in four quadrants (top-left, top-right,
+# bottom-left, bottom-right) with a 3 x 3 black marker in the top-left corner, as
+# tests/test_pictures.h draws them, so a shift, a wrap, a turn or a mirror shows. The JPEGs need
+# ImageMagick's convert, the WebP pictures cwebp and img2webp (package webp), the HEIC and AVIF
+# pictures heif-enc (package libheif-examples); the TIFF pictures are written here.
 import os
 import struct
 import subprocess
@@ -199,6 +202,14 @@ def png_rgb16_trns(name):
     save(name, data)
 
 
+def png_claiming(name, width, height):
+    """A PNG header of 16-bit RGBA claiming width x height, and no pixels: its rows' bytes
+    (height x (1 + 8 x width)) overflow a signed 64-bit product for the largest sizes."""
+    save(name, b"\x89PNG\r\n\x1a\n"
+         + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, 6, 0, 0, 0))
+         + png_chunk(b"IEND", b""))
+
+
 def small_jpeg(*options):
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "small.jpg")
@@ -248,6 +259,346 @@ def exif_orientation_jpegs():
         app1 = b"Exif\0\0" + tiff
         save("jpeg-exif-orientation-%d.jpg" % tag,
              jpeg[:2] + b"\xff\xe1" + struct.pack(">H", len(app1) + 2) + app1 + jpeg[2:])
+RED, GREEN, BLUE, WHITE, BLACK = (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255), (0, 0, 0)
+CLEAR = (0, 0, 0, 0)
+
+
+def rgba(colour):
+    return tuple(colour) if len(colour) == 4 else (*colour, 255)
+
+
+def turned_clockwise(rows):
+    """The picture turned a quarter clockwise."""
+    return [list(row) for row in zip(*rows[::-1])]
+
+
+def turned_anticlockwise(rows):
+    return [list(row) for row in zip(*rows)][::-1]
+
+
+def png_of(rows):
+    """An 8-bit RGBA PNG of `rows`, for the encoders."""
+    raw = b"".join(b"\0" + b"".join(bytes(rgba(c)) for c in row) for row in rows)
+    return (b"\x89PNG\r\n\x1a\n"
+            + png_chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0))
+            + png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b""))
+
+
+def encoded(tool, frames, *options):
+    """The file `tool` (cwebp, img2webp or heif-enc) makes of the pictures `frames`."""
+    with tempfile.TemporaryDirectory() as tmp:
+        inputs = []
+        for i, rows in enumerate(frames):
+            inputs.append(os.path.join(tmp, "frame%d.png" % i))
+            with open(inputs[-1], "wb") as f:
+                f.write(png_of(rows))
+        out = os.path.join(tmp, "out")
+        command = {"cwebp": ["cwebp", "-quiet", *options, inputs[0], "-o", out],
+                   "img2webp": ["img2webp", *options, *inputs, "-o", out],
+                   "heif-enc": ["heif-enc", *options, "-o", out + ".heif", inputs[0]]}[tool]
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+        return open(out + (".heif" if tool == "heif-enc" else ""), "rb").read()
+
+
+# WebP -----------------------------------------------------------------------------------------
+
+def riff(chunks):
+    body = b"".join(kind + struct.pack("<I", len(data)) + data + b"\0" * (len(data) & 1)
+                    for kind, data in chunks)
+    return b"RIFF" + struct.pack("<I", 4 + len(body)) + b"WEBP" + body
+
+
+def webp_chunks(data):
+    chunks, at = [], 12
+    while at + 8 <= len(data):
+        kind, length = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
+        chunks.append((kind, data[at + 8:at + 8 + length]))
+        at += 8 + length + (length & 1)
+    return chunks
+
+
+def webp_claiming(name, width, height):
+    """A lossless WebP of one pixel inside an extended header whose canvas is width x height."""
+    pixel = [c for c in webp_chunks(encoded("cwebp", [[[RED]]], "-lossless")) if c[0] == b"VP8L"]
+    canvas = struct.pack("<I", 0)[:4] + struct.pack("<I", width - 1)[:3] + struct.pack(
+        "<I", height - 1)[:3]
+    save(name, riff([(b"VP8X", canvas)] + pixel))
+
+
+# TIFF -----------------------------------------------------------------------------------------
+
+def tiff(rows, photometric, bits=8, big_endian=False, orientation=None, compression=1,
+         palette=None, extra=None, tile=None):
+    """An uncompressed (or deflated) TIFF of `rows`, each pixel a tuple of samples, in one strip
+    (or in tiles of tile x tile). `palette`: 256 (r, g, b) of 16 bits each. `extra`: more tags
+    as {tag: (type, [values])}."""
+    e = ">" if big_endian else "<"
+    height, width, samples = len(rows), len(rows[0]), len(rows[0][0])
+    sample = {8: "B", 16: "H"}[bits]
+    raw = b"".join(struct.pack(e + sample * samples, *c) for row in rows for c in row)
+    data = zlib.compress(raw, 9) if compression == 8 else raw
+    tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [bits] * samples),
+            259: (3, [compression]), 262: (3, [photometric]), 277: (3, [samples]),
+            278: (4, [height]), 279: (4, [len(data)]), 284: (3, [1]), 273: (4, [0])}
+    if orientation:
+        tags[274] = (3, [orientation])
+    if palette:
+        tags[320] = (3, [c[i] for i in range(3) for c in palette])
+    if samples == 4 and photometric == 2:
+        tags[338] = (3, [2])  # unassociated alpha
+    tags.update(extra or {})
+    count = len(tags)
+    values_at = 8 + 2 + 12 * count + 4
+    blob, entries = b"", b""
+    pixels_at = None
+    # The values that do not fit an entry follow the directory, then the pixels.
+    sizes = {3: 2, 4: 4}
+    for tag in sorted(tags):
+        kind, values = tags[tag]
+        packed = struct.pack(e + ("H" if kind == 3 else "I") * len(values), *values)
+        if len(packed) > 4:
+            if len(blob) % 2:
+                blob += b"\0"
+            entries += struct.pack(e + "HHII", tag, kind, len(values), values_at + len(blob))
+            blob += packed
+        else:
+            entries += struct.pack(e + "HHI", tag, kind, len(values)) + packed.ljust(4, b"\0")
+    pixels_at = values_at + len(blob)
+    out = (b"MM\0*" if big_endian else b"II*\0") + struct.pack(e + "I", 8)
+    out += struct.pack(e + "H", count) + entries + b"\0\0\0\0" + blob + data
+    # The strip's offset, now that it is known.
+    at = 10 + 12 * sorted(tags).index(273) + 8
+    return out[:at] + struct.pack(e + "I", pixels_at) + out[at + 4:]
+
+
+def tiff_quadrants(colours, photometric, **options):
+    rows = quadrants(*colours)
+    return tiff(rows, photometric, **options)
+
+
+def tiff_claiming(name, width, height):
+    """A TIFF directory of an RGB picture of width x height, and 16 bytes of pixels."""
+    data = tiff([[(0, 0, 0)] * 4] * 1 + [[(0, 0, 0)] * 4], 2)
+    e = "<"
+    at = 10  # the first entry: width, then height
+    data = data[:at + 8] + struct.pack(e + "I", width) + data[at + 12:at + 20] + struct.pack(
+        e + "I", height) + data[at + 24:]
+    save(name, data)
+
+
+# HEIF and AVIF --------------------------------------------------------------------------------
+
+CONTAINERS = {b"meta": 4, b"iprp": 0, b"ipco": 0}
+
+
+def boxes(data):
+    """The boxes of `data` as [kind, bytes] or [kind, head, [children]] for the containers."""
+    found, at = [], 0
+    while at + 8 <= len(data):
+        size, kind = struct.unpack(">I4s", data[at:at + 8])
+        payload = data[at + 8:at + size]
+        if kind in CONTAINERS:
+            skip = CONTAINERS[kind]
+            found.append([kind, payload[:skip], boxes(payload[skip:])])
+        else:
+            found.append([kind, payload])
+        at += size
+    return found
+
+
+def box_bytes(box):
+    payload = box[1] + b"".join(box_bytes(b) for b in box[2]) if len(box) == 3 else box[1]
+    return struct.pack(">I4s", 8 + len(payload), box[0]) + payload
+
+
+def find(tree, kind):
+    for box in tree:
+        if box[0] == kind:
+            return box
+        if len(box) == 3:
+            inner = find(box[2], kind)
+            if inner:
+                return inner
+    return None
+
+
+def heif_bytes(tree, original):
+    """The file of `tree`, its item locations in the media data moved by as much as the boxes
+    before them grew or shrank."""
+    old_mdat = original.index(b"mdat") - 4
+    out = b"".join(box_bytes(b) for b in tree if b[0] != b"mdat")
+    shift = len(out) - old_mdat
+    iloc = find(tree, b"iloc")
+    payload = bytearray(iloc[1])
+    version = payload[0]
+    offset_size, length_size = payload[4] >> 4, payload[4] & 15
+    base_size, index_size = payload[5] >> 4, (payload[5] & 15 if version else 0)
+    at = 6
+    count_size = 4 if version == 2 else 2
+    count = int.from_bytes(payload[at:at + count_size], "big")
+    at += count_size
+    for _ in range(count):
+        at += 4 if version == 2 else 2
+        method = 0
+        if version:
+            method = payload[at + 1] & 15
+            at += 2
+        at += 2  # data reference
+        base = int.from_bytes(payload[at:at + base_size], "big")
+        if method == 0 and base:
+            payload[at:at + base_size] = (base + shift).to_bytes(base_size, "big")
+        at += base_size
+        extents = int.from_bytes(payload[at:at + 2], "big")
+        at += 2
+        for _ in range(extents):
+            at += index_size
+            offset = int.from_bytes(payload[at:at + offset_size], "big")
+            if method == 0 and not base:
+                payload[at:at + offset_size] = (offset + shift).to_bytes(offset_size, "big")
+            at += offset_size + length_size
+    iloc[1] = bytes(payload)
+    out = b"".join(box_bytes(b) for b in tree if b[0] != b"mdat")
+    return out + b"".join(box_bytes(b) for b in tree if b[0] == b"mdat")
+
+
+def primary_id(tree):
+    return int.from_bytes(find(tree, b"pitm")[1][4:6], "big")
+
+
+def with_properties(data, properties):
+    """The HEIF file `data` with the properties (kind, payload) added to its primary picture."""
+    tree = boxes(data)
+    ipco, ipma = find(tree, b"ipco"), find(tree, b"ipma")
+    payload = bytearray(ipma[1])
+    wide = payload[3] & 1  # 16-bit property indices
+    first = len(ipco[2]) + 1
+    for kind, body in properties:
+        ipco[2].append([kind, body])
+    at, item = 8, primary_id(tree)
+    for _ in range(int.from_bytes(payload[4:8], "big")):
+        item_size = 2 if payload[0] < 1 else 4
+        this = int.from_bytes(payload[at:at + item_size], "big")
+        n = payload[at + item_size]
+        end = at + item_size + 1 + n * (2 if wide else 1)
+        if this == item:
+            added = b"".join(((0x8000 | first + i).to_bytes(2, "big") if wide else
+                              bytes([0x80 | first + i])) for i in range(len(properties)))
+            payload[at + item_size] = n + len(properties)
+            payload[end:end] = added
+            end += len(added)
+        at = end
+    ipma[1] = bytes(payload)
+    return heif_bytes(tree, data)
+
+
+def heif_claiming(data, width, height):
+    """The HEIF file `data` whose primary picture claims width x height: in its ispe property,
+    and in its grid when it is one (then with 32-bit sizes)."""
+    tree = boxes(data)
+    ipma, ipco = find(tree, b"ipma"), find(tree, b"ipco")
+    payload = ipma[1]
+    wide = payload[3] & 1
+    at, item = 8, primary_id(tree)
+    for _ in range(int.from_bytes(payload[4:8], "big")):
+        this = int.from_bytes(payload[at:at + 2], "big")
+        n = payload[at + 2]
+        indices = [(int.from_bytes(payload[at + 3 + 2 * i:at + 5 + 2 * i], "big") if wide
+                    else payload[at + 3 + i]) & 0x7FFF & (0xFFFF if wide else 0x7F)
+                   for i in range(n)]
+        if this == item:
+            for i in indices:
+                if ipco[2][i - 1][0] == b"ispe":
+                    ipco[2][i - 1][1] = b"\0" * 4 + struct.pack(">II", width, height)
+        at += 3 + n * (2 if wide else 1)
+    idat = find(tree, b"idat")
+    if idat:  # the grid: version 0, flags 1 (32-bit sizes), rows - 1, columns - 1, then the sizes
+        old = len(idat[1])
+        idat[1] = bytes([0, 1, idat[1][2], idat[1][3]]) + struct.pack(">II", width, height)
+        iloc = find(tree, b"iloc")
+        body = bytearray(iloc[1])
+        # heif-enc writes the grid's 8 bytes as the one extent of construction method 1: its
+        # length is the last field of that item's entry.
+        at = body.index(struct.pack(">I", old))
+        body[at:at + 4] = struct.pack(">I", len(idat[1]))
+        iloc[1] = bytes(body)
+    return heif_bytes(tree, data)
+
+
+def photo(width=160, height=120):
+    """A smooth picture, no two corners alike, as lossy encoders keep it well."""
+    import math
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            u, v = x / (width - 1), y / (height - 1)
+            glow = math.exp(-((u - 0.7) ** 2 + (v - 0.3) ** 2) * 12)
+            row.append((int(40 + 180 * u + 30 * glow), int(60 + 150 * v),
+                        int(120 + 80 * math.sin(u * 6) * math.cos(v * 6) + 40 * glow)))
+        rows.append(row)
+    return rows
+
+
+def photos():
+    """The same photo as PNG, lossy WebP, deflated TIFF, HEIC and AVIF."""
+    rows = photo()
+    save("photo.png", png_of(rows))
+    save("photo.webp", encoded("cwebp", [rows], "-q", "90"))
+    save("photo.tif", tiff(rows, 2, compression=8))
+    save("photo.heic", encoded("heif-enc", [rows], "-q", "90", "--no-alpha"))
+    save("photo.avif", encoded("heif-enc", [rows], "-A", "-q", "90", "--no-alpha"))
+
+
+def heif_pictures():
+    plain = quadrants(RED, GREEN, BLUE, WHITE, BLACK)
+    clear = quadrants(RED, GREEN, CLEAR, WHITE, BLACK)
+    heic = encoded("heif-enc", [plain], "-q", "90", "--no-alpha")
+    save("heic-plain.heic", heic)
+    save("heic-alpha.heic", encoded("heif-enc", [clear], "-q", "90"))
+    save("avif-plain.avif", encoded("heif-enc", [plain], "-A", "-q", "90", "--no-alpha"))
+    # Stored turned a quarter clockwise, with a rotation property (irot) of a quarter
+    # anticlockwise: shown as the plain picture.
+    stored = encoded("heif-enc", [turned_clockwise(plain)], "-q", "90", "--no-alpha")
+    save("heic-turned.heic", with_properties(stored, [(b"irot", bytes([1]))]))
+    # Beyond the side libheif takes at all, and within it but far beyond the memory budget.
+    save("heic-grid-100000x100000.heic", heif_claiming(heic, 100000, 100000))
+    avif = encoded("heif-enc", [[[RED] * 8] * 8], "-A", "-q", "50", "--no-alpha")
+    save("avif-100000x100000.avif", heif_claiming(avif, 100000, 100000))
+    save("avif-60000x60000.avif", heif_claiming(avif, 60000, 60000))
+
+
+def webp_pictures():
+    plain = quadrants(RED, GREEN, BLUE, WHITE, BLACK)
+    save("webp-lossless.webp", encoded("cwebp", [plain], "-lossless", "-exact"))
+    save("webp-lossy.webp", encoded("cwebp", [plain], "-q", "90"))
+    save("webp-alpha.webp",
+         encoded("cwebp", [quadrants(RED, GREEN, CLEAR, WHITE, BLACK)], "-lossless", "-exact"))
+    # The first frame is the plain picture; the second, all black, must not show.
+    save("webp-animated.webp", encoded("img2webp", [plain, [[BLACK] * W] * H], "-lossless"))
+    webp_claiming("webp-100000x100000.webp", 100000, 100000)
+
+
+def tiff_pictures():
+    rgb = (RED, GREEN, BLUE, WHITE, BLACK)
+    save("tiff-rgb8.tif", tiff(quadrants(*rgb), 2))
+    wide = lambda c: tuple(v * 257 for v in c)
+    save("tiff-rgb16-deflate.tif",
+         tiff(quadrants(*map(wide, rgb)), 2, bits=16, big_endian=True, compression=8))
+    save("tiff-rgba8.tif", tiff(quadrants(*map(rgba, (RED, GREEN, CLEAR, WHITE, BLACK))), 2))
+    grey = [(v,) for v in (200, 100, 50, 255, 0)]
+    save("tiff-grey8.tif", tiff(quadrants(*grey), 1))
+    palette = [RED, GREEN, BLUE, WHITE, BLACK] + [BLACK] * 251
+    save("tiff-palette.tif", tiff(quadrants((0,), (1,), (2,), (3,), (4,)), 3,
+                                  palette=[tuple(v * 257 for v in c) for c in palette]))
+    cmyk = [(0, 255, 255, 0), (255, 0, 255, 0), (255, 255, 0, 0), (0, 0, 0, 0), (0, 0, 0, 255)]
+    save("tiff-cmyk.tif", tiff(quadrants(*cmyk), 5))
+    # Orientation 6: the stored rows are the picture's columns from its right, so the picture is
+    # stored turned a quarter anticlockwise and shown turned back.
+    save("tiff-orientation-6.tif", tiff(turned_anticlockwise(quadrants(*rgb)), 2, orientation=6))
+    tiff_claiming("tiff-100000x100000.tif", 100000, 100000)
+    # Tiles of 65536 x 65536 for a picture of 40 x 30: 12 GB for one tile.
+    save("tiff-huge-tiles.tif",
+         tiff(quadrants(*rgb), 2, extra={322: (4, [65536]), 323: (4, [65536])}))
 
 
 if __name__ == "__main__":
@@ -263,3 +614,12 @@ if __name__ == "__main__":
     jpeg_crowded("jpeg-1100-comments.jpg", 1100)
     midtone_bmps()
     exif_orientation_jpegs()
+    png_claiming("png-4294967295x4294967295.png", 0xFFFFFFFF, 0xFFFFFFFF)
+    webp_pictures()
+    tiff_pictures()
+    heif_pictures()
+    photos()
+    # Cut short at half their length.
+    for whole in ("tiff-rgb8.tif", "webp-lossy.webp", "heic-plain.heic"):
+        data = open(os.path.join(HERE, whole), "rb").read()
+        save("truncated-%s-50.%s" % tuple(whole.rsplit(".", 1)), data[:len(data) // 2])

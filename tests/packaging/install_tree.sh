@@ -119,7 +119,8 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
         [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fault "the package is not for amd64"
         depends=$(dpkg-deb -f "$deb" Depends)
         echo "Depends: $depends"
-        for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
+        for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libheif1 \
+                qt6-image-formats-plugins 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
             grep -qF "$needed" <<<"$depends" || fault "the package does not depend on $needed"
         done
         [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fault "the package does not recommend qt6-wayland"

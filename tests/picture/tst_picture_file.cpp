@@ -35,6 +35,10 @@ private slots:
                              << "絵ファイル.Gif" << 0;
         QTest::newRow("png named .bmp") << "png"
                                         << "really-png.bmp" << 0;
+        QTest::newRow("webp, lossy") << "webp"
+                                     << "写真.WEBP" << 40;
+        QTest::newRow("tiff named .jpg") << "tiff"
+                                         << "scan.jpg" << 0;
     }
     void readsFormatsWhateverTheName()
     {
@@ -123,7 +127,7 @@ private slots:
         for (int y = 600; y < 800; ++y)
             for (int x = 0; x < 1200; ++x)
                 flat.scanLine(y)[x] = uchar(1 + x * 255 / 1200);
-        for (const char* format : {"bmp", "png"}) {
+        for (const char* format : {"bmp", "png", "tiff"}) {
             QTest::addRow("%s palette, flat grey", format)
                 << format << flat << QSize(489, 326) << 0;
             QTest::addRow("%s palette, gradient", format)

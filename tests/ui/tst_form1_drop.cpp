@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QPushButton>
 
+#include "picture/picture_file.h"
 #include "test_pictures.h"
 #include "window_fixture.h"
 
@@ -80,14 +81,14 @@ private:
     QString m_tallFile;
     QString m_redFile;
 
-    // The slot as the open command or the paste menu leaves it for the same picture.
-    Slot byCommand(int slot, bool pasted)
+    // The slot as the open command or the paste menu leaves it for the picture of `file`.
+    Slot byCommand(int slot, bool pasted, const QString& file)
     {
         Program program;
         const char* open[] = {"menuopen1", "menuopen2", "", "", "", "menuopen6"};
         const char* paste[] = {"mnupaste1", "mnupaste2", "", "", "", "mnupaste6"};
-        program.services.openAnswers = {m_tallFile};
-        program.services.clipboard = tallPicture();
+        program.services.openAnswers = {file};
+        program.services.clipboard = loadPictureFile(file)->image;
         program.action(pasted ? paste[slot] : open[slot])->trigger();
         return slotOf(program, slot);
     }
@@ -100,41 +101,68 @@ private slots:
         QVERIFY(savePicture(tallPicture(), m_tallFile, "bmp"));
         m_redFile = m_dir.filePath("red.bmp");
         QVERIFY(savePicture(solidPicture(30, 30, red), m_redFile, "bmp"));
-        QVERIFY(byCommand(5, false) != byCommand(5, true));
+        QVERIFY(byCommand(5, false, m_tallFile) != byCommand(5, true, m_tallFile));
     }
 
     // A picture file opens into the slot as its open command would; picture data is pasted there
     // as its paste menu would, without the question. Only a copy is ever asked for.
+    // `picture`: a file of the corpus, or empty for the slightly portrait picture; `kind`: how
+    // it is dragged (its file, Qt's image of it, or its bytes of the type named after "bytes").
     void dropFillsTheSlot_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("picture");
         QTest::addColumn<int>("slot");
         QTest::addColumn<bool>("asFile");
-        QTest::newRow("file onto 絵C") << "file" << 5 << true;
-        QTest::newRow("file onto 絵A") << "file" << 0 << true;
-        QTest::newRow("image onto 絵C") << "image" << 5 << false;
-        QTest::newRow("PNG bytes onto 絵C") << "png" << 5 << false;
-        QTest::newRow("file and image: the file") << "file+image" << 5 << true;
-        QTest::newRow("web address and image: the image") << "web+image" << 1 << false;
+        QTest::newRow("file onto 絵C") << "file"
+                                       << "" << 5 << true;
+        QTest::newRow("file onto 絵A") << "file"
+                                       << "" << 0 << true;
+        QTest::newRow("image onto 絵C") << "image"
+                                        << "" << 5 << false;
+        QTest::newRow("PNG bytes onto 絵C") << "bytes image/png"
+                                            << "" << 5 << false;
+        QTest::newRow("file and image: the file") << "file+image"
+                                                  << "" << 5 << true;
+        QTest::newRow("web address and image: the image") << "web+image"
+                                                          << "" << 1 << false;
+        QTest::newRow("HEIC file onto 絵B") << "file"
+                                            << "heic-turned.heic" << 1 << true;
+        QTest::newRow("TIFF file onto 絵A") << "file"
+                                            << "tiff-orientation-6.tif" << 0 << true;
+        QTest::newRow("AVIF bytes onto 絵C") << "bytes image/avif"
+                                             << "avif-plain.avif" << 5 << false;
+        QTest::newRow("HEIC bytes onto 絵B") << "bytes image/heic"
+                                             << "heic-alpha.heic" << 1 << false;
+        QTest::newRow("WebP bytes onto 絵A") << "bytes image/webp"
+                                             << "webp-lossy.webp" << 0 << false;
     }
     void dropFillsTheSlot()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, picture);
         QFETCH(int, slot);
         QFETCH(bool, asFile);
+        const QString file = picture.isEmpty()
+                                 ? m_tallFile
+                                 : QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + picture;
         QMimeData data;
         if (kind.contains("file"))
-            data.setUrls({QUrl::fromLocalFile(m_tallFile)});
+            data.setUrls({QUrl::fromLocalFile(file)});
         if (kind.contains("web"))
             data.setUrls({QUrl("https://example.org/picture.png")});
         if (kind.contains("image"))
             data.setImageData(tallPicture());
-        if (kind == "png") {
-            QByteArray png;
-            QBuffer buffer(&png);
+        if (kind.startsWith("bytes ")) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
             buffer.open(QIODevice::WriteOnly);
-            QVERIFY(tallPicture().save(&buffer, "PNG"));
-            data.setData("image/png", png);
+            QFile stored(file);
+            if (picture.isEmpty())
+                QVERIFY(tallPicture().save(&buffer, "PNG"));
+            else
+                QVERIFY(stored.open(QIODevice::ReadOnly) && buffer.write(stored.readAll()) > 0);
+            data.setData(kind.mid(6), bytes);
         }
         Program program;
         program.state.currentSlot = 3;
@@ -146,8 +174,8 @@ private slots:
         QCOMPARE(drag.enterAction, Qt::CopyAction);
         QVERIFY(drag.dropped);
         QCOMPARE(program.state.currentSlot, slot);
-        QCOMPARE(program.state.fileName, asFile ? m_tallFile : QString());
-        QVERIFY(slotOf(program, slot) == byCommand(slot, !asFile));
+        QCOMPARE(program.state.fileName, asFile ? file : QString());
+        QVERIFY(slotOf(program, slot) == byCommand(slot, !asFile, file));
         for (int other = 0; other < 6; ++other)
             if (other != slot)
                 QCOMPARE(program.sourceCentre(other), program.boxBack());

@@ -39,12 +39,12 @@ QStringList sorted(QStringList names)
     return names;
 }
 
-QByteArray encoded(const QImage& image, const char* format)
+QByteArray encoded(const QImage& image, const char* format, int quality = -1)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
+    image.save(&buffer, format, quality);
     return bytes;
 }
 
@@ -61,7 +61,8 @@ private slots:
     void initTestCase()
     {
         for (const char* name :
-             {"a.bmp", "B.JPG", "c.Gif", "d.jpeg", "g.JPEG", "e.png", "f.txt", "絵 一.BMP"})
+             {"a.bmp", "B.JPG", "c.Gif", "d.jpeg", "g.JPEG", "e.png", "f.txt", "絵 一.BMP",
+              "h.HEIC", "i.avif", "j.webp", "k.TIF", "l.tiff", "m.heif"})
             QVERIFY(writeFile(m_dir.filePath(QString::fromUtf8(name)), "x"));
         QVERIFY(QDir(m_dir.path()).mkdir("sub"));
     }
@@ -72,27 +73,47 @@ private slots:
         QCOMPARE(setup.filterDescription, QString("絵ファイル(*.bmp,*.jpg,*gif)"));
         for (const char* pattern : {"*.bmp", "*.jpg", "*.gif"})
             QVERIFY2(setup.patterns.contains(pattern), pattern);
+        QCOMPARE(setup.furtherFilters.size(), 1);
+        const FileFilter& all = setup.furtherFilters.front();
+        // The text shows exactly the patterns of the entry.
+        QVERIFY2(all.description.startsWith("すべての絵 (") && all.description.endsWith(")"),
+                 qPrintable(all.description));
+        QCOMPARE(all.description.mid(7).chopped(1).split(' '), all.patterns);
+        for (const char* pattern : {"*.bmp", "*.jpg", "*.jpeg", "*.gif", "*.png", "*.webp", "*.tif",
+                                    "*.tiff", "*.heic", "*.heif", "*.avif"})
+            QVERIFY2(all.patterns.contains(pattern), pattern);
     }
 
-    // The entry shows its text exactly, and its patterns match whatever the case, also after
-    // the user picks the entry again.
+    // The entries show their text exactly, the first is chosen, and the patterns of the one
+    // chosen match whatever the case, also after the user picks an entry again.
     void openDialog()
     {
         auto dialog = makeOpenDialog(pictureOpenDialogSetup(), nullptr);
         dialog->setDirectory(m_dir.path());
         auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
         QVERIFY(combo != nullptr);
-        QCOMPARE(combo->count(), 1);
+        QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->currentText(), QString("絵ファイル(*.bmp,*.jpg,*gif)"));
+        QCOMPARE(combo->itemText(1), pictureOpenDialogSetup().furtherFilters.front().description);
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
         const QStringList pictures =
             sorted({"a.bmp", "B.JPG", "c.Gif", "d.jpeg", "g.JPEG", "sub", "絵 一.BMP"});
         QTRY_COMPARE(listed(*dialog), pictures);
 
-        emit combo->activated(0);
-        emit combo->textActivated(combo->currentText());
-        QTest::qWait(200); // the list is filtered again after a short delay
-        QCOMPARE(listed(*dialog), pictures);
+        const QStringList everyPicture = sorted(QStringList(pictures) << "e.png"
+                                                                      << "h.HEIC"
+                                                                      << "i.avif"
+                                                                      << "j.webp"
+                                                                      << "k.TIF"
+                                                                      << "l.tiff"
+                                                                      << "m.heif");
+        for (const int entry : {1, 0, 1}) {
+            combo->setCurrentIndex(entry);
+            emit combo->activated(entry);
+            emit combo->textActivated(combo->currentText());
+            QTest::qWait(200); // the list is filtered again after a short delay
+            QCOMPARE(listed(*dialog), entry == 0 ? pictures : everyPicture);
+        }
     }
 
     void saveDialog()
@@ -155,6 +176,9 @@ private slots:
         QTest::addColumn<bool>("picture");
         QTest::newRow("png bytes") << "image/png" << encoded(picture, "png") << true;
         QTest::newRow("bmp bytes") << "image/bmp" << encoded(picture, "bmp") << true;
+        QTest::newRow("webp bytes, lossless")
+            << "image/webp" << encoded(picture, "webp", 100) << true;
+        QTest::newRow("tiff bytes") << "image/tiff" << encoded(picture, "tiff") << true;
         QTest::newRow("image set by Qt") << "" << QByteArray() << true;
         QTest::newRow("text only") << "text/plain" << QByteArray("hello") << false;
         QTest::newRow("broken png") << "image/png" << QByteArray("\x89PNG broken") << false;

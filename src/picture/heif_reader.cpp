@@ -1,0 +1,118 @@
+#include "picture/heif_reader.h"
+
+#include <libheif/heif.h>
+
+namespace hakomiru {
+
+namespace {
+
+QString damagedBecause(const heif_error& error)
+{
+    return QStringLiteral("the picture data is damaged (%1)")
+        .arg(QString::fromUtf8(error.message != nullptr ? error.message : "").trimmed());
+}
+
+void releaseImage(void* image)
+{
+    heif_image_release(static_cast<heif_image*>(image));
+}
+
+} // namespace
+
+void HeifPicture::Release::operator()(heif_context* context) const
+{
+    heif_context_free(context);
+}
+
+void HeifPicture::Release::operator()(heif_image_handle* handle) const
+{
+    heif_image_handle_release(handle);
+}
+
+bool looksLikeHeif(const QByteArray& head)
+{
+    if (head.size() < 12)
+        return false;
+    const heif_filetype_result kind =
+        heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return kind == heif_filetype_yes_supported || kind == heif_filetype_yes_unsupported;
+}
+
+Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
+{
+    HeifPicture picture;
+    picture.m_context.reset(heif_context_alloc());
+    if (!picture.m_context)
+        return Failure{QStringLiteral("not enough memory to read the picture")};
+    heif_context* context = picture.m_context.get();
+    heif_context_set_maximum_image_size_limit(context, heifLargestSide);
+    // Tiles are decoded one after another, on the calling thread: the exporter already decodes
+    // its pictures side by side, and each tile in flight would take memory of its own.
+    heif_context_set_max_decoding_threads(context, 0);
+    heif_error error = heif_context_read_from_memory_without_copy(
+        context, bytes.constData(), std::size_t(bytes.size()), nullptr);
+    if (error.code != heif_error_Ok)
+        return Failure{damagedBecause(error)};
+    heif_image_handle* primary = nullptr;
+    error = heif_context_get_primary_image_handle(context, &primary);
+    picture.m_primary.reset(primary);
+    if (error.code != heif_error_Ok || primary == nullptr)
+        return Failure{damagedBecause(error)};
+    picture.m_size =
+        QSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary));
+    if (picture.m_size.isEmpty())
+        return Failure{QStringLiteral("the picture data is damaged: it has no pixels")};
+    picture.m_alpha = heif_image_handle_has_alpha_channel(primary) != 0;
+    picture.m_premultiplied =
+        picture.m_alpha && heif_image_handle_is_premultiplied_alpha(primary) != 0;
+    picture.m_bits = std::max(heif_image_handle_get_luma_bits_per_pixel(primary),
+                              heif_image_handle_get_chroma_bits_per_pixel(primary));
+    return picture;
+}
+
+qint64 HeifPicture::decodingBytesPerPixel() const
+{
+    const qint64 sample = m_bits > 8 ? 2 : 1;
+    return 5 * sample + (m_alpha ? 2 * sample : 0) + 4;
+}
+
+Result<QImage> HeifPicture::decode() const
+{
+    heif_decoding_options* options = heif_decoding_options_alloc();
+    if (options == nullptr)
+        return Failure{QStringLiteral("not enough memory to read the picture")};
+    options->ignore_transformations = 0;
+    heif_image* decoded = nullptr;
+    const heif_error error = heif_decode_image(m_primary.get(), &decoded, heif_colorspace_RGB,
+                                               heif_chroma_interleaved_RGBA, options);
+    heif_decoding_options_free(options);
+    if (error.code != heif_error_Ok || decoded == nullptr) {
+        if (decoded != nullptr)
+            heif_image_release(decoded);
+        return Failure{damagedBecause(error)};
+    }
+    int stride = 0;
+    uint8_t* pixels = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    if (pixels == nullptr || width <= 0 || height <= 0 || stride < width * 4) {
+        heif_image_release(decoded);
+        return Failure{QStringLiteral("the picture data is damaged")};
+    }
+    // R, G, B, A bytes become the program's 32-bit pixels in place, and the image keeps libheif's
+    // buffer, released with the last copy of the image.
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(pixels + qint64(y) * stride);
+        const uint8_t* bytes = pixels + qint64(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = bytes + 4 * x;
+            row[x] = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
+        }
+    }
+    const QImage::Format format = !m_alpha          ? QImage::Format_RGB32
+                                  : m_premultiplied ? QImage::Format_ARGB32_Premultiplied
+                                                    : QImage::Format_ARGB32;
+    return QImage(pixels, width, height, stride, format, releaseImage, decoded);
+}
+
+} // namespace hakomiru
