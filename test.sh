@@ -2,7 +2,8 @@
 # Builds ハコミル and runs every test: ./test.sh
 # With CI=true the build treats warnings as errors and builds the benchmarks, the sources must be
 # clang-formatted, the suite runs a second time under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and ./run.sh must build on a fresh Debian 12 tree.
+# UndefinedBehaviorSanitizer, the exporter's and the picture intake's tests run under
+# ThreadSanitizer, and ./run.sh must build on a fresh Debian 12 tree.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,7 +12,7 @@ export QT_QPA_PLATFORM=offscreen
 
 if [ "${CI:-}" = "true" ]; then
     scripts/check-format.sh
-    presets=(ci asan)
+    presets=(ci asan tsan)
 else
     presets=(default)
 fi

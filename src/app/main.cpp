@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <QApplication>
 #include <QLocale>
@@ -23,7 +24,7 @@ const char* const usage =
     "Fill the slots 絵A, 絵B and 絵C from picture files (BMP, JPEG, GIF) or from the\n"
     "clipboard, press 変換, and the pictures are cut into 24 quarters and laid out as a\n"
     "net shaped like a hash sign (#), framed by cut and fold lines with glue tabs. The\n"
-    "sheet is shown, saved as a BMP file, or printed on A4, B5, B4 or A3 paper.\n"
+    "sheet is shown, saved as a BMP or PNG file, or printed on A4, B5, B4 or A3 paper.\n"
     "\n"
     "Options:\n"
     "  --help          show this text and exit\n"
@@ -32,14 +33,36 @@ const char* const usage =
     "Any other argument is ignored. The program needs a graphical desktop (X11 or\n"
     "Wayland). The same sheet can be made without a window by hakomiru-sheet(1).\n";
 
-bool hasDisplay()
+// The display the program was given, as the environment names it ("DISPLAY=:0"; several
+// separated by commas); empty when none is named.
+std::string namedDisplays()
 {
+    std::string names;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0')
-            return true;
+        if (value == nullptr || *value == '\0')
+            continue;
+        names += (names.empty() ? "" : ", ") + std::string(name) + '=' + value;
     }
-    return false;
+    return names;
+}
+
+QtMessageHandler qtMessages = nullptr;
+
+// Qt's messages while the application starts. When the display named cannot be opened, Qt ends
+// the program with a fatal message and an abort; the program says so itself instead, naming the
+// display, and ends with status 1. Every other message goes on as usual.
+void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        qtMessages(type, context, message);
+        return;
+    }
+    std::fprintf(stderr,
+                 "hakomiru: the display cannot be opened (%s); start it from a desktop session\n",
+                 namedDisplays().c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 } // namespace
@@ -58,14 +81,16 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
-    if (!hasDisplay()) {
+    if (namedDisplays().empty()) {
         std::fputs("hakomiru: no display was found (DISPLAY and WAYLAND_DISPLAY are not set); "
                    "start it from a desktop session\n",
                    stderr);
         return 1;
     }
 
+    qtMessages = qInstallMessageHandler(startUpMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     hakomiru::keepNoSettings();
     QApplication::setApplicationName(QStringLiteral("hakomiru"));
     // No display name: the platform would append it to every window title, and each window's

@@ -7,11 +7,19 @@ namespace hakomiru {
 
 namespace {
 
-// The slots of -a, -b and -c.
-constexpr std::array<int, 3> pictureSlots = {0, 1, 5};
+// The option of each visible slot, by its letter: -a for 絵A.
+QString pictureOption(const VisibleSlot& slot)
+{
+    return QLatin1Char('-') + slot.letter.toLower();
+}
 
-const std::array<QString, 4> paperNames = {QStringLiteral("A4"), QStringLiteral("B5"),
-                                           QStringLiteral("B4"), QStringLiteral("A3")};
+QStringList paperNames()
+{
+    QStringList names;
+    for (const Paper& paper : papers)
+        names << QString::fromLatin1(paper.name);
+    return names;
+}
 
 std::optional<int> indexOfName(const QString& value, const QStringList& names)
 {
@@ -107,12 +115,10 @@ private:
             m_command.action = ExportCommand::Action::Help;
         } else if (name == QLatin1String("--version")) {
             m_command.action = ExportCommand::Action::Version;
-        } else if (name == QLatin1String("-a") || name == QLatin1String("-b") ||
-                   name == QLatin1String("-c")) {
-            const int index = name.at(1).unicode() - u'a';
+        } else if (const std::optional<std::size_t> slot = slotOfOption(name)) {
             if (once(name))
                 if (const auto path = value(name, attached))
-                    options.pictures[std::size_t(index)] = *path;
+                    options.pictures[*slot] = *path;
         } else if (name == QLatin1String("-o")) {
             if (once(name))
                 if (const auto path = value(name, attached))
@@ -134,13 +140,14 @@ private:
         } else if (name == QLatin1String("--paper")) {
             if (once(name))
                 if (const auto paper = value(name, attached)) {
-                    const auto index =
-                        indexOfName(*paper, QStringList(paperNames.begin(), paperNames.end()));
+                    const QStringList names = paperNames();
+                    const auto index = indexOfName(*paper, names);
                     if (index)
                         options.paperSize = *index;
                     else
-                        fail(QStringLiteral("--paper takes A4, B5, B4 or A3, not \"%1\"")
-                                 .arg(*paper));
+                        fail(QStringLiteral("--paper takes %1 or %2, not \"%3\"")
+                                 .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")),
+                                      names.last(), *paper));
                 }
         } else if (name == QLatin1String("--orientation")) {
             if (once(name))
@@ -168,14 +175,21 @@ private:
         }
     }
 
+    // The visible slot (0 for 絵A) whose picture option `name` is, if it is one.
+    static std::optional<std::size_t> slotOfOption(const QString& name)
+    {
+        for (std::size_t i = 0; i < visibleSlots.size(); ++i)
+            if (name == pictureOption(visibleSlots[i]))
+                return i;
+        return std::nullopt;
+    }
+
     void takePositional()
     {
         std::size_t slot = 0;
-        static const std::array<QString, 3> options = {QStringLiteral("-a"), QStringLiteral("-b"),
-                                                       QStringLiteral("-c")};
         for (; m_next < m_arguments.size(); ++m_next) {
             const QString& path = m_arguments[m_next];
-            if (slot >= options.size()) {
+            if (slot >= visibleSlots.size()) {
                 fail(QStringLiteral("more than three pictures: \"%1\"").arg(path));
                 return;
             }
@@ -185,7 +199,7 @@ private:
             }
             if (m_command.options.pictures[slot]) {
                 fail(QStringLiteral("picture \"%1\" after -- is for the slot that %2 already fills")
-                         .arg(path, options[slot]));
+                         .arg(path, pictureOption(visibleSlots[slot])));
                 return;
             }
             m_command.options.pictures[slot++] = path;
@@ -235,7 +249,7 @@ std::vector<SlotPicture> ExportOptions::slotPictures() const
     std::vector<SlotPicture> given;
     for (std::size_t i = 0; i < pictures.size(); ++i)
         if (pictures[i])
-            given.push_back({pictureSlots[i], *pictures[i]});
+            given.push_back({visibleSlots[i].index, *pictures[i]});
     return given;
 }
 
@@ -249,7 +263,7 @@ QString exportUsage(const QString& programName)
     return QStringLiteral(
                "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
                "       %2 [-o SHEET.bmp]\n"
-               "       %2 [--pdf PAGE.pdf --paper A4|B5|B4|A3 --orientation landscape|portrait]\n"
+               "       %2 [--pdf PAGE.pdf --paper %3 --orientation landscape|portrait]\n"
                "\n"
                "Makes the paper-craft sheet of ハコミル from up to three pictures, without a "
                "window.\n"
@@ -264,8 +278,8 @@ QString exportUsage(const QString& programName)
                "  -o SHEET.bmp    write the sheet as a BMP file, as the window saves it; a name\n"
                "                  ending in .png gets a PNG file of the same pixels\n"
                "  --pdf PAGE.pdf  write the printed page as a PDF file\n"
-               "  --paper A4|B5|B4|A3\n"
-               "                  the paper of the page (default B4)\n"
+               "  --paper %3\n"
+               "                  the paper of the page (default %4)\n"
                "  --orientation landscape|portrait\n"
                "                  the orientation of the page (default landscape)\n"
                "  --help          show this text\n"
@@ -276,7 +290,9 @@ QString exportUsage(const QString& programName)
                "\n"
                "Exit status: 0 written, 1 a picture could not be read or a file not written,\n"
                "2 wrong arguments.\n")
-        .arg(programName, QString(programName.size(), QLatin1Char(' ')));
+        .arg(programName, QString(programName.size(), QLatin1Char(' ')),
+             paperNames().join(QLatin1Char('|')),
+             QString::fromLatin1(papers[std::size_t(defaultPaperSize)].name));
 }
 
 } // namespace hakomiru

@@ -2,9 +2,13 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
+
+#include "conversion/sheet.h"
+#include "output/page_layout.h"
 
 namespace hakomiru {
 
@@ -19,7 +23,7 @@ struct SlotPicture
 struct ExportOptions
 {
     // The pictures in the order 絵A, 絵B, 絵C; slots not given stay blank.
-    std::array<std::optional<QString>, 3> pictures;
+    std::array<std::optional<QString>, visibleSlots.size()> pictures;
     // fitMode: 0 the whole picture visible, 1 the box covered.
     int fitMode = 0;
     // Fit as a picture pasted from the clipboard is fitted, instead of as an opened file.
@@ -28,12 +32,13 @@ struct ExportOptions
     QString sheetPath;
     // Where the printed page goes as a PDF file; empty for none.
     QString pdfPath;
-    // The paper and orientation of the page, as the print settings number them: paperSize 0 A4,
-    // 1 B5, 2 B4, 3 A3; orientation 0 landscape, 1 portrait. A fresh start prints on B4 landscape.
-    int paperSize = 2;
+    // The paper and orientation of the page, as the print settings number them: paperSize as
+    // `papers` has them; orientation 0 landscape, 1 portrait. A fresh start prints on B4
+    // landscape.
+    int paperSize = defaultPaperSize;
     int paperOrientation = 0;
 
-    // The slots the pictures fill (絵A 0, 絵B 1, 絵C 5), only those given.
+    // The slots the pictures fill (see visibleSlots), only those given.
     [[nodiscard]] std::vector<SlotPicture> slotPictures() const;
 };
 

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include <QBuffer>
-#include <QImageReader>
 #include <QPdfWriter>
 #include <QThread>
 
@@ -14,21 +13,21 @@
 #include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "picture/picture_file.h"
+#include "surface/program_title.h"
 
 namespace hakomiru {
 
 namespace {
 
 // The size a pasted picture is decoded at for `fitMode`. A pasted picture arrives whole, as the
-// clipboard hands it over, and is decoded whole to be placed the same. One too large for the
-// picture reader to hold whole (a phone photo of 48 megapixels) is decoded at the size the source
-// box needs, as an opened picture is, rather than refused.
+// clipboard hands it over, and is decoded whole to be placed the same. One whose whole 32-bit
+// form would not fit the memory budget (some 117 megapixels) is decoded at the size the source
+// box needs, as an opened picture is, rather than refused. It depends on the picture alone.
 DecodeSizeFor pastedDecodeSizeFor(int fitMode)
 {
     return [fitMode](QSize natural) {
-        const qint64 limitBytes = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
         const qint64 wholeBytes = qint64(natural.width()) * natural.height() * 4;
-        if (limitBytes == 0 || wholeBytes <= limitBytes)
+        if (wholeBytes <= pictureMemoryBudget)
             return natural;
         return decodeSizeFor(natural, sourceBoxSide, fitMode, pasteAspectThreshold());
     };
@@ -126,7 +125,7 @@ Result<QByteArray> sheetPdf(const QImage& sheet, const PageSetup& setup)
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("hakomiru-sheet"));
-        writer.setTitle(QStringLiteral("ハコミル"));
+        writer.setTitle(programTitle);
         if (!writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter) ||
             !applyPageSetup(writer, setup))
             return Failure{QStringLiteral("the page cannot be set up"), {}};

@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include <QChar>
 #include <QRgb>
 #include <QSize>
 
@@ -16,6 +17,19 @@ inline constexpr int slotCount = 6;
 inline constexpr int pieceCount = 24;
 // The result window holds one more piece box (24) that nothing draws into.
 inline constexpr int pieceBoxCount = 25;
+
+// The three slots the user fills, 絵A, 絵B and 絵C. The letter names a slot wherever the user
+// sees it (captions, the exporter's -a, -b and -c); the paste question numbers slots from 1
+// (絵1, 絵2, 絵6), as the program has always asked, and the menu items are named by that number.
+// Slots 2..4 are in use but never shown.
+struct VisibleSlot
+{
+    int index;
+    QChar letter;
+    int pasteNumber;
+};
+inline constexpr std::array<VisibleSlot, 3> visibleSlots = {
+    {{0, u'A', 1}, {1, u'B', 2}, {5, u'C', 6}}};
 
 // Source boxes: one for each slot in use, and two more that nothing fills or reads.
 inline constexpr int sourceBoxCount = 8;

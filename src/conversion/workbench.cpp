@@ -12,6 +12,13 @@ Surface canvasFor(QRgb backColor)
     return Surface(size.width(), size.height(), backColor);
 }
 
+Surface& boxAt(std::vector<Surface>& boxes, int index, const char* kind)
+{
+    if (index < 0 || std::size_t(index) >= boxes.size())
+        qFatal("the workbench has no %s %d", kind, index);
+    return boxes[std::size_t(index)];
+}
+
 } // namespace
 
 Workbench::Workbench(QRgb backColor) : m_canvas(canvasFor(backColor))
@@ -26,6 +33,21 @@ Workbench::Workbench(QRgb backColor) : m_canvas(canvasFor(backColor))
     }
     m_previews.assign(slotCount, Surface(previewBoxSide, previewBoxSide, backColor));
     m_pieces.assign(pieceBoxCount, Surface(pieceBoxSide, pieceBoxSide, backColor));
+}
+
+Surface& Workbench::sourceBox(int index)
+{
+    return boxAt(m_sources, index, "source box");
+}
+
+Surface& Workbench::preview(int slot)
+{
+    return boxAt(m_previews, slot, "preview");
+}
+
+Surface& Workbench::pieceBox(int index)
+{
+    return boxAt(m_pieces, index, "piece box");
 }
 
 Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitMode,

@@ -22,10 +22,12 @@ class Workbench
 public:
     explicit Workbench(QRgb backColor = defaultBoxBackColor);
 
-    // ASSUMES: indexes in range (checked by at()).
-    [[nodiscard]] Surface& sourceBox(int index) { return m_sources.at(std::size_t(index)); }
-    [[nodiscard]] Surface& preview(int slot) { return m_previews.at(std::size_t(slot)); }
-    [[nodiscard]] Surface& pieceBox(int index) { return m_pieces.at(std::size_t(index)); }
+    // The boxes by index: source boxes 0..7, previews 0..5, piece boxes 0..24. An index out of
+    // range is a programming error: it stops the program with a message (qFatal), rather than
+    // reaching past the boxes or throwing.
+    [[nodiscard]] Surface& sourceBox(int index);
+    [[nodiscard]] Surface& preview(int slot);
+    [[nodiscard]] Surface& pieceBox(int index);
     [[nodiscard]] Surface& canvas() { return m_canvas; }
     [[nodiscard]] const Surface& canvas() const { return m_canvas; }
     // The source boxes of the slots in use (0..5), which the conversion reads, and all piece boxes.

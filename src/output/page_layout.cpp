@@ -14,22 +14,14 @@ namespace hakomiru {
 PageSetup pageSetupFor(int paperSize, int paperOrientation)
 {
     PageSetup setup;
-    for (std::size_t index = 0; index < paperSizeIds.size(); ++index) {
+    for (std::size_t index = 0; index < papers.size(); ++index) {
         if (paperSize == static_cast<int>(index)) {
-            setup.paper = paperSizeIds[index];
+            setup.paper = papers[index].id;
             break;
         }
     }
     setup.orientation = paperOrientation == 0 ? QPageLayout::Landscape : QPageLayout::Portrait;
     return setup;
-}
-
-QPageLayout appliedPageSetup(QPageLayout layout, const PageSetup& setup)
-{
-    if (setup.paper)
-        layout.setPageSize(QPageSize(*setup.paper), layout.margins());
-    layout.setOrientation(setup.orientation);
-    return layout;
 }
 
 bool applyPageSetup(QPagedPaintDevice& device, const PageSetup& setup)

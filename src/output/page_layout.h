@@ -15,14 +15,27 @@ class QPainter;
 
 namespace hakomiru {
 
-// The paper of each paper-size option, by its index (paperSize): 0 "Ａ４", 1 "Ｂ５", 2 "Ｂ４",
-// 3 "Ａ３". The B sizes are the Japanese (JIS) ones.
-inline constexpr std::array<QPageSize::PageSizeId, 4> paperSizeIds = {
-    QPageSize::A4, QPageSize::JisB5, QPageSize::JisB4, QPageSize::A3};
+// The papers the sheet is printed on, by their code (paperSize, the print settings' option
+// index): the page size, the option's caption and the exporter's name for it. The B sizes are
+// the Japanese (JIS) ones.
+struct Paper
+{
+    QPageSize::PageSizeId id;
+    const char16_t* caption;
+    const char* name;
+};
+inline constexpr std::array<Paper, 4> papers = {{{QPageSize::A4, u"Ａ４", "A4"},
+                                                 {QPageSize::JisB5, u"Ｂ５", "B5"},
+                                                 {QPageSize::JisB4, u"Ｂ４", "B4"},
+                                                 {QPageSize::A3, u"Ａ３", "A3"}}};
+// A fresh start prints on Ｂ４, landscape.
+inline constexpr int defaultPaperSize = 2;
 
 // The sheet is printed at this share of the page width, its height in proportion.
 inline constexpr double sheetWidthFactor = 0.96;
-// The sheet's top-left corner, in twips from the top-left corner of the printable area.
+// The sheet's top-left corner, in twips from the top-left corner of the printable area: 1/28800
+// inch, far less than any printer's dot, so the sheet starts at the corner. The page has always
+// been laid out so, and a page description (PDF) keeps the offset in its drawing, so it stays.
 inline constexpr double sheetOffsetTwips = 0.05;
 inline constexpr double twipsPerInch = 1440.0;
 inline constexpr double millimetresPerInch = 25.4;
@@ -39,13 +52,9 @@ struct PageSetup
 // printer's paper. Orientation 0 is landscape, every other value portrait.
 [[nodiscard]] PageSetup pageSetupFor(int paperSize, int paperOrientation);
 
-// `layout` with the setup applied: the paper replaced (when the setup names one) before the
-// orientation is set. Margins stay as they are.
-[[nodiscard]] QPageLayout appliedPageSetup(QPageLayout layout, const PageSetup& setup);
-
 // Sets the setup on a printer or PDF writer: the paper (when the setup names one) before the
-// orientation, as appliedPageSetup does. False when the device refuses either; the steps before
-// the refused one keep their effect.
+// orientation. False when the device refuses either; the steps before the refused one keep their
+// effect.
 [[nodiscard]] bool applyPageSetup(QPagedPaintDevice& device, const PageSetup& setup);
 
 // A length in millimetres as whole twips: nearest, ties to even, saturating at the 32-bit range.

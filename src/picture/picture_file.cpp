@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
@@ -40,6 +41,14 @@ qint64 pixels(QSize size)
     return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
+// Which reader a picture goes to.
+enum class Route
+{
+    Qt,       // Qt's readers
+    OwnBmp,   // a BMP that Qt's reader gets wrong, read by the program's own reader
+    KeyedPng, // a 16-bit RGB PNG with a transparent colour
+};
+
 // What the program read from a picture's header before decoding it.
 struct Headers
 {
@@ -47,6 +56,7 @@ struct Headers
     PngChunks png;
     BmpLayout bmp;
     std::optional<JpegFrame> jpeg;
+    Route route = Route::Qt;
 };
 
 // Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
@@ -87,19 +97,63 @@ qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
            (keptWhole && mayBeTransparent ? pixels(size) * 4 : 0);
 }
 
-// A picture as decoded, before the program reduces it, or the reason there is none.
+// The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
+// that would take more (a picture whose size shows only once it is decoded meets no other check
+// before). Qt keeps one limit for the whole process, so it is set once, as the application
+// starts, and never for a single read: pictures are read side by side. It is registered here, in
+// the file every picture read links, so the program, the exporter and the tests all start with it.
+void limitPictureReaders()
+{
+    QImageReader::setAllocationLimit(int(pictureMemoryBudget / megabyte));
+}
+Q_COREAPP_STARTUP_FUNCTION(limitPictureReaders)
+
+// The program's own header reads: the route a picture takes, or why it is refused at once. They
+// come first, and leave the device at its start for Qt's reader.
+Result<Headers> walkHeaders(QIODevice& device)
+{
+    Headers headers;
+    headers.fileBytes = device.size();
+    headers.png = walkPngChunks(device);
+    if (headers.png.claimsMissingBytes)
+        return Failure{damaged};
+    if (headers.png.colourKey16) {
+        headers.route = Route::KeyedPng;
+        return headers;
+    }
+    headers.bmp = readBmpLayout(device);
+    if (headers.bmp.route == BmpRoute::Damaged)
+        return Failure{damaged};
+    if (headers.bmp.route == BmpRoute::Own) {
+        headers.route = Route::OwnBmp;
+        return headers;
+    }
+    headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg && headers.jpeg->crowded)
+        return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
+                                      "before its picture")
+                           .arg(crowdedJpeg)};
+    if (!device.seek(0))
+        return Failure{QStringLiteral("the file could not be read")};
+    return headers;
+}
+
+// What reading a picture will take, worked out before anything is decoded.
+struct Plan
+{
+    QSize natural;   // as the picture will be shown; invalid when only decoding tells
+    QSize wanted;    // reduce to this; invalid to keep the picture whole
+    QSize jpegScale; // the size a JPEG's reader is asked for (as stored); invalid for the whole
+    qint64 cost = 0; // bytes, as pictureMemoryBudget counts them
+};
+
+// A picture as decoded, before the program reduces it.
 struct Decoded
 {
     QImage image;
     QSize natural;
-    QSize wanted; // reduce to this; invalid to keep the picture whole
-    QString error;
+    QSize wanted;
 };
-
-Decoded failed(const QString& error)
-{
-    return {{}, {}, {}, error};
-}
 
 // The size to reduce a picture of `natural` to: smaller on both sides, or invalid.
 QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
@@ -117,9 +171,9 @@ QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
 // A JPEG comes already reduced by its reader.
 PictureLoad finish(Decoded decoded)
 {
-    if (decoded.image.isNull())
-        return Failure{decoded.error.isEmpty() ? damaged : decoded.error};
     QImage image = std::move(decoded.image);
+    if (image.isNull())
+        return Failure{damaged};
     const bool alpha = image.hasAlphaChannel();
     const QSize wanted = decoded.wanted;
     if (wanted.isValid() && (image.width() > wanted.width() || image.height() > wanted.height())) {
@@ -134,158 +188,184 @@ PictureLoad finish(Decoded decoded)
     return Picture{image, decoded.natural};
 }
 
-// Decodes through Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer
-// counted from the frame in `headers`. Other formats are decoded whole. A BMP's size comes from
-// `headers` when the reader cannot tell it before decoding. The device must be at its start and
-// untouched by the header reads since.
-Decoded decodeWithQt(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
+// One reading of the picture in a device: first the plan (the header walk and what decoding will
+// take), which is all that measuring a picture asks; then, for loading it, the decoding. Both
+// steps run on the same device and reader, so a picture is decoded as it was measured.
+class PictureRead
 {
-    QImageReader reader(&device);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return failed(readerError(reader));
+public:
+    PictureRead(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
+        : m_device(device), m_heldBytes(heldBytes), m_decodeSizeFor(decodeSizeFor)
+    {}
 
-    Decoded decoded;
-    const bool isJpeg = reader.format() == "jpeg";
-    const QSize stored = reader.size().isValid() ? reader.size() : headers.bmp.size;
-    const std::optional<JpegFrame>& jpeg = headers.jpeg;
-    if (stored.isValid() && !stored.isEmpty()) {
+    // The plan, or why the picture is refused before it is decoded.
+    Result<Plan> plan()
+    {
+        Result<Headers> headers = walkHeaders(m_device);
+        if (!headers)
+            return headers.failure();
+        m_headers = std::move(headers.value());
+        switch (m_headers.route) {
+        case Route::OwnBmp:
+            return planOwnBmp();
+        case Route::KeyedPng:
+            return planKeyedPng();
+        case Route::Qt:
+            break;
+        }
+        return planWithQt();
+    }
+
+    // Decodes the picture as planned. ASSUMES: `plan` is what plan() gave.
+    PictureLoad decode(const Plan& plan)
+    {
+        if (m_headers.route == Route::OwnBmp)
+            return finish({readBmp(m_device, m_headers.bmp), plan.natural, plan.wanted});
+        Result<Decoded> decoded =
+            m_headers.route == Route::KeyedPng ? decodeKeyedPng() : decodeWithQt(plan);
+        if (!decoded)
+            return decoded.failure();
+        return finish(std::move(decoded.value()));
+    }
+
+private:
+    // Qt's readers. A JPEG is decoded reduced by its reader, its coefficient buffer counted from
+    // its frame. Other formats are decoded whole. A BMP's size comes from its header when the
+    // reader cannot tell it before decoding.
+    Result<Plan> planWithQt()
+    {
+        m_reader.setDevice(&m_device);
+        m_reader.setDecideFormatFromContent(true);
+        m_reader.setAutoTransform(true);
+        if (!m_reader.canRead())
+            return Failure{readerError(m_reader)};
+
+        Plan plan;
+        const QSize stored = m_reader.size().isValid() ? m_reader.size() : m_headers.bmp.size;
+        if (!stored.isValid() || stored.isEmpty()) {
+            plan.cost = pictureMemoryBudget; // known only after decoding: the most it may take
+            return plan;
+        }
         const bool turned =
-            reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-        decoded.natural = turned ? stored.transposed() : stored;
-        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-        qint64 cost = heldBytes;
-        if (isJpeg && jpeg) {
-            const QSize scaled = turned ? decoded.wanted.transposed() : decoded.wanted;
-            const QSize out = scaled.isValid() ? jpegScaledDecodeSize(stored, scaled) : stored;
-            const bool transformed = reader.transformation() != QImageIOHandler::TransformationNone;
-            cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
-                    pixels(scaled) * 4 + (transformed ? pixels(out) * 4 : 0);
-            if (scaled.isValid())
-                reader.setScaledSize(scaled);
+            m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        plan.natural = turned ? stored.transposed() : stored;
+        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        plan.cost = m_heldBytes;
+        const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
+        if (m_reader.format() == "jpeg" && jpeg) {
+            plan.jpegScale = turned ? plan.wanted.transposed() : plan.wanted;
+            const QSize out =
+                plan.jpegScale.isValid() ? jpegScaledDecodeSize(stored, plan.jpegScale) : stored;
+            const bool transformed =
+                m_reader.transformation() != QImageIOHandler::TransformationNone;
+            plan.cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
+                         pixels(plan.jpegScale) * 4 + (transformed ? pixels(out) * 4 : 0);
         } else {
-            cost += wholeDecodeCost(stored, reader.imageFormat(), !decoded.wanted.isValid()) +
-                    pixels(decoded.wanted) * 4;
+            plan.cost += wholeDecodeCost(stored, m_reader.imageFormat(), !plan.wanted.isValid()) +
+                         pixels(plan.wanted) * 4;
         }
-        if (const std::optional<QString> why = refusal(stored, cost, headers))
-            return failed(*why);
-        if (costOnly) {
-            *costOnly = cost;
-            return {};
+        if (const std::optional<QString> why = refusal(stored, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeWithQt(const Plan& plan)
+    {
+        if (plan.jpegScale.isValid())
+            m_reader.setScaledSize(plan.jpegScale);
+        Decoded decoded{m_reader.read(), plan.natural, plan.wanted};
+        if (decoded.image.isNull())
+            return Failure{readerError(m_reader)};
+        if (!decoded.natural.isValid()) { // measured after decoding
+            decoded.natural = decoded.image.size();
+            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+            const qint64 cost =
+                m_heldBytes +
+                wholeDecodeCost(decoded.natural, decoded.image.format(), !decoded.wanted.isValid());
+            if (cost > pictureMemoryBudget)
+                return Failure{refusal(decoded.natural, cost, m_headers).value_or(damaged)};
         }
-    } else if (costOnly) { // known only after decoding: reckoned at the most it may take
-        *costOnly = pictureMemoryBudget;
-        return {};
-    }
-
-    reader.setAllocationLimit(
-        int(std::max<qint64>(1, (pictureMemoryBudget - heldBytes) / megabyte)));
-    decoded.image = reader.read();
-    if (decoded.image.isNull())
-        return failed(readerError(reader));
-    if (!decoded.natural.isValid()) { // measured after decoding
-        decoded.natural = decoded.image.size();
-        decoded.wanted = wantedSize(decoded.natural, decodeSizeFor);
-        const qint64 cost = heldBytes + wholeDecodeCost(decoded.natural, decoded.image.format(),
-                                                        !decoded.wanted.isValid());
-        if (cost > pictureMemoryBudget)
-            return failed(refusal(decoded.natural, cost, headers).value_or(damaged));
-    }
-    return decoded;
-}
-
-// A BMP that Qt's reader gets wrong, read by the program's own reader.
-Decoded decodeOwnBmp(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                     const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
-{
-    const BmpLayout& layout = headers.bmp;
-    Decoded decoded;
-    decoded.natural = layout.size;
-    decoded.wanted = wantedSize(layout.size, decodeSizeFor);
-    const bool alpha = layout.masks[3] != 0;
-    const qint64 cost = heldBytes + pixels(layout.size) * 4 + pixels(decoded.wanted) * 4 +
-                        (alpha && !decoded.wanted.isValid() ? pixels(layout.size) * 4 : 0);
-    if (const std::optional<QString> why = refusal(layout.size, cost, headers))
-        return failed(*why);
-    if (costOnly) {
-        *costOnly = cost;
-        return {};
-    }
-    decoded.image = readBmp(device, layout);
-    return decoded;
-}
-
-// A 16-bit RGB PNG with a transparent colour. Qt's reader reads such a picture right when the
-// colour's chunk is left out, in 16 bits a channel; the program then makes every pixel of exactly
-// that colour transparent.
-Decoded decodeKeyedPng(QIODevice& device, const Headers& headers, qint64 heldBytes,
-                       const DecodeSizeFor& decodeSizeFor, qint64* costOnly)
-{
-    const PngChunks& png = headers.png;
-    const qint64 fileBytes = headers.fileBytes;
-    const QSize wanted = wantedSize(png.size, decodeSizeFor);
-    const qint64 cost = heldBytes + fileBytes + pixels(png.size) * (8 + 4) + pixels(wanted) * 4 +
-                        (wanted.isValid() ? 0 : pixels(png.size) * 4);
-    if (const std::optional<QString> why = refusal(png.size, cost, headers))
-        return failed(*why);
-    if (costOnly) {
-        *costOnly = cost;
-        return {};
-    }
-    QByteArray bytes = bytesAt(device, 0, fileBytes);
-    if (bytes.size() != fileBytes)
-        return failed(QStringLiteral("the file could not be read"));
-    for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
-        bytes.remove(chunk->first, chunk->second);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    Headers withoutKey = headers;
-    withoutKey.fileBytes = bytes.size();
-    Decoded decoded =
-        decodeWithQt(buffer, withoutKey, heldBytes + fileBytes, decodeSizeFor, nullptr);
-    if (decoded.image.isNull())
         return decoded;
-    if (decoded.image.depth() != 64)
-        return failed(damaged); // the colour cannot be matched exactly
-    decoded.image.convertTo(QImage::Format_RGBA64);
-    const std::array<quint16, 3> key = *png.colourKey16;
-    for (int y = 0; y < decoded.image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgba64*>(decoded.image.scanLine(y));
-        for (int x = 0; x < decoded.image.width(); ++x)
-            if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
-                row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
     }
-    return decoded;
-}
 
-// Reads the picture in `device`. With `costOnly`, decodes nothing and stores there what reading it
-// would take (0 for a picture refused before decoding).
-PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor,
-                        qint64* costOnly = nullptr)
+    Result<Plan> planOwnBmp()
+    {
+        const BmpLayout& layout = m_headers.bmp;
+        Plan plan;
+        plan.natural = layout.size;
+        plan.wanted = wantedSize(layout.size, m_decodeSizeFor);
+        const bool alpha = layout.masks[3] != 0;
+        plan.cost = m_heldBytes + pixels(layout.size) * 4 + pixels(plan.wanted) * 4 +
+                    (alpha && !plan.wanted.isValid() ? pixels(layout.size) * 4 : 0);
+        if (const std::optional<QString> why = refusal(layout.size, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    // Qt's reader reads such a picture right when the colour's chunk is left out, in 16 bits a
+    // channel; the program then makes every pixel of exactly that colour transparent.
+    Result<Plan> planKeyedPng()
+    {
+        const PngChunks& png = m_headers.png;
+        Plan plan;
+        plan.natural = png.size;
+        plan.wanted = wantedSize(png.size, m_decodeSizeFor);
+        plan.cost = m_heldBytes + m_headers.fileBytes + pixels(png.size) * (8 + 4) +
+                    pixels(plan.wanted) * 4 + (plan.wanted.isValid() ? 0 : pixels(png.size) * 4);
+        if (const std::optional<QString> why = refusal(png.size, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
+    Result<Decoded> decodeKeyedPng()
+    {
+        const PngChunks& png = m_headers.png;
+        const qint64 fileBytes = m_headers.fileBytes;
+        QByteArray bytes = bytesAt(m_device, 0, fileBytes);
+        if (bytes.size() != fileBytes)
+            return Failure{QStringLiteral("the file could not be read")};
+        for (auto chunk = png.keyChunks.crbegin(); chunk != png.keyChunks.crend(); ++chunk)
+            bytes.remove(chunk->first, chunk->second);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        PictureRead withoutKey(buffer, m_heldBytes + fileBytes, m_decodeSizeFor);
+        withoutKey.m_headers = m_headers;
+        withoutKey.m_headers.fileBytes = bytes.size();
+        withoutKey.m_headers.route = Route::Qt;
+        const Result<Plan> plan = withoutKey.planWithQt();
+        if (!plan)
+            return plan.failure();
+        Result<Decoded> decoded = withoutKey.decodeWithQt(plan.value());
+        if (!decoded)
+            return decoded;
+        QImage& image = decoded->image;
+        if (image.depth() != 64)
+            return Failure{damaged}; // the colour cannot be matched exactly
+        image.convertTo(QImage::Format_RGBA64);
+        const std::array<quint16, 3> key = *png.colourKey16;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgba64*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if (row[x].red() == key[0] && row[x].green() == key[1] && row[x].blue() == key[2])
+                    row[x] = QRgba64::fromRgba64(0, 0, 0, 0);
+        }
+        return decoded;
+    }
+
+    QIODevice& m_device;
+    const qint64 m_heldBytes;
+    const DecodeSizeFor& m_decodeSizeFor;
+    Headers m_headers;
+    QImageReader m_reader;
+};
+
+PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
 {
-    // The program's own header reads come first: Qt's reader must find the device untouched.
-    Headers headers;
-    headers.fileBytes = device.size();
-    headers.png = walkPngChunks(device);
-    if (headers.png.claimsMissingBytes)
-        return Failure{damaged};
-    if (headers.png.colourKey16)
-        return finish(decodeKeyedPng(device, headers, heldBytes, decodeSizeFor, costOnly));
-    headers.bmp = readBmpLayout(device);
-    if (headers.bmp.route == BmpRoute::Damaged)
-        return Failure{damaged};
-    if (headers.bmp.route == BmpRoute::Own)
-        return finish(decodeOwnBmp(device, headers, heldBytes, decodeSizeFor, costOnly));
-    headers.jpeg = readJpegFrame(device);
-    if (headers.jpeg && headers.jpeg->crowded)
-        return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
-                                      "before its picture")
-                           .arg(crowdedJpeg)};
-    if (!device.seek(0))
-        return Failure{QStringLiteral("the file could not be read")};
-    return finish(decodeWithQt(device, headers, heldBytes, decodeSizeFor, costOnly));
+    PictureRead read(device, heldBytes, decodeSizeFor);
+    const Result<Plan> plan = read.plan();
+    if (!plan)
+        return plan.failure();
+    return read.decode(plan.value());
 }
 
 } // namespace
@@ -305,9 +385,8 @@ qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    qint64 cost = 0;
-    (void)readPicture(file, 0, decodeSizeFor, &cost);
-    return cost;
+    const Result<Plan> plan = PictureRead(file, 0, decodeSizeFor).plan();
+    return plan ? plan->cost : 0;
 }
 
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)

@@ -26,7 +26,8 @@ using PictureLoad = Result<Picture>;
 // The most memory reading one picture may take, in bytes: the forms Qt's reader decodes it into
 // and the 32-bit form the program paints from, the JPEG reader's coefficient buffer, and the
 // picture's bytes when they are held in memory (a pasted or dropped picture). A picture that would
-// take more is refused as too large before it is decoded.
+// take more is refused as too large before it is decoded. It is also the limit of Qt's image
+// readers, set once as the application starts.
 inline constexpr qint64 pictureMemoryBudget = qint64(448) << 20;
 
 // Up to this cost a picture is decoded whatever its header claims. Beyond it, a picture whose
@@ -53,8 +54,9 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
                                           const DecodeSizeFor& decodeSizeFor = {});
 
 // The memory, in bytes, that loadPictureFile would take to read the picture at `path` (as
-// pictureMemoryBudget counts it), worked out from its header without decoding it: 0 for a file
-// refused before decoding, pictureMemoryBudget for one whose size shows only once decoded.
+// pictureMemoryBudget counts it), worked out from its headers as loadPictureFile works it out,
+// without decoding it: 0 for a file refused before decoding, pictureMemoryBudget for one whose
+// size shows only once decoded.
 [[nodiscard]] qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor = {});
 
 // The same for bytes already in memory (a dropped or pasted picture, the fuzz target).

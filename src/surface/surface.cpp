@@ -32,23 +32,6 @@ Surface::Surface(int width, int height, QRgb backColor)
     m_bitmap.fill(m_backColor);
 }
 
-void Surface::resize(int width, int height)
-{
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (width == this->width() && height == this->height())
-        return;
-    QImage resized(width, height, QImage::Format_RGB32);
-    resized.fill(m_backColor);
-    const int rows = std::min(height, this->height());
-    const auto bytes = static_cast<std::size_t>(std::min(width, this->width())) * sizeof(QRgb);
-    for (int y = 0; y < rows; ++y)
-        std::copy_n(m_bitmap.constScanLine(y), bytes, resized.scanLine(y));
-    m_bitmap = resized;
-    m_width = width;
-    m_height = height;
-}
-
 void Surface::setPicture(const QImage& picture)
 {
     m_picture = picture;

@@ -40,9 +40,6 @@ public:
     // Takes effect at the next clear; what is drawn stays.
     void setBackColor(QRgb color) { m_backColor = color | 0xff000000u; }
 
-    // Resizes the box; what was drawn stays in the part that remains, new area shows BackColor.
-    void resize(int width, int height);
-
     // `Picture` set: the bitmap becomes BackColor with `picture` drawn at (0, 0) at its natural
     // size. A null picture just clears the box. The picture is remembered for picture().
     void setPicture(const QImage& picture);

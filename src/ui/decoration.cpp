@@ -30,11 +30,11 @@ QImage decorationPicture(int side)
     const QPointF bottom(25, 46);
     const QPointF lowerLeft(6, 36);
     const QPointF lowerRight(44, 36);
-    painter.setBrush(QColor(255, 255, 192));
+    painter.setBrush(QColor(openFace));
     painter.drawPolygon(QPolygonF({top, right, centre, left}));
-    painter.setBrush(QColor(192, 255, 255));
+    painter.setBrush(QColor(goFace));
     painter.drawPolygon(QPolygonF({left, centre, bottom, lowerLeft}));
-    painter.setBrush(QColor(255, 192, 255));
+    painter.setBrush(QColor(backFace));
     painter.drawPolygon(QPolygonF({centre, right, lowerRight, bottom}));
 
     // A dashed fold line across the top face.

@@ -2,8 +2,16 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QRgb>
 
 namespace hakomiru {
+
+// The button faces of the program's windows, which its picture repeats: light yellow for the
+// buttons that open a picture, light cyan for those that go ahead (変換, ＯＫ) and light magenta
+// for those that go back (もどる, やめる).
+inline constexpr QRgb openFace = qRgb(255, 255, 192);
+inline constexpr QRgb goFace = qRgb(192, 255, 255);
+inline constexpr QRgb backFace = qRgb(255, 192, 255);
 
 // The side of the decoration beside the convert button, in pixels.
 inline constexpr int decorationSide = 50;

@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include <chrono>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -12,6 +14,8 @@
 #include "conversion/sheet.h"
 #include "conversion/workbench.h"
 #include "intake/slot_intake.h"
+#include "output/page_layout.h"
+#include "surface/program_title.h"
 #include "ui/decoration.h"
 #include "ui/end_program.h"
 #include "ui/form2.h"
@@ -25,40 +29,26 @@ namespace hakomiru {
 
 namespace {
 
-struct Place
-{
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-QRect pixels(Place twips)
-{
-    return QRect(twipsToPixels(twips.left), twipsToPixels(twips.top), twipsToPixels(twips.width),
-                 twipsToPixels(twips.height));
-}
-
 // Open buttons, previews and slot captions as designed, in twips. Slots 2..4 lie below the
 // window's bottom edge and stay hidden.
-constexpr std::array<Place, 6> openButtonPlaces = {{{600, 120, 1575, 375},
-                                                    {2880, 120, 1575, 375},
-                                                    {7560, 3840, 1575, 375},
-                                                    {600, 3840, 1575, 375},
-                                                    {2880, 3840, 1575, 375},
-                                                    {5160, 120, 1575, 375}}};
-constexpr std::array<Place, 6> previewPlaces = {{{360, 600, 2175, 2175},
-                                                 {2640, 600, 2175, 2175},
-                                                 {7320, 4320, 2175, 2175},
-                                                 {360, 4320, 2175, 2175},
-                                                 {2640, 4320, 2175, 2175},
-                                                 {4920, 600, 2175, 2175}}};
+constexpr std::array<TwipsRect, 6> openButtonPlaces = {{{600, 120, 1575, 375},
+                                                        {2880, 120, 1575, 375},
+                                                        {7560, 3840, 1575, 375},
+                                                        {600, 3840, 1575, 375},
+                                                        {2880, 3840, 1575, 375},
+                                                        {5160, 120, 1575, 375}}};
+constexpr std::array<TwipsRect, 6> previewPlaces = {{{360, 600, 2175, 2175},
+                                                     {2640, 600, 2175, 2175},
+                                                     {7320, 4320, 2175, 2175},
+                                                     {360, 4320, 2175, 2175},
+                                                     {2640, 4320, 2175, 2175},
+                                                     {4920, 600, 2175, 2175}}};
 
 struct Caption
 {
     int index;
     const char16_t* text;
-    Place place;
+    TwipsRect place;
     bool shown;
 };
 // The slot captions are decoration; their indexes do not follow the slots.
@@ -72,14 +62,16 @@ constexpr std::array<Caption, 6> slotCaptions = {{{0, u"絵A", {840, 2880, 1215,
 constexpr std::array<const char16_t*, 6> openButtonCaptions = {
     u"絵Aを開く", u"絵Bを開く", u"絵３を開く", u"絵４を開く", u"絵５を開く", u"絵Cを開く"};
 
-// The source boxes lie beyond the right edge of the window, as designed (401 x 489 pixels; the
-// workbench has those of the slots square).
-constexpr Place sourceBoxPlace = {11040, 0, 6015, 7335};
-
-// The boxes made square from their heights are the sizes the conversion is known by.
+// The source boxes as designed (401 x 489 pixels, beyond the right edge of the window); the
+// workbench has those of the slots square. The boxes made square from their heights are the sizes
+// the conversion is known by.
+constexpr TwipsRect sourceBoxPlace = {11040, 0, 6015, 7335};
 static_assert(twipsToPixels(sourceBoxPlace.height) == sourceBoxSide);
 static_assert(twipsToPixels(sourceBoxPlace.width) == unusedSourceBoxSize.width());
 static_assert(twipsToPixels(previewPlaces[0].height) == previewBoxSide);
+
+// The one-second wait between the convert button and the conversion, never shorter.
+constexpr std::chrono::milliseconds conversionDelay{1000};
 
 const QString promptText = QStringLiteral("絵を開いてください");
 const QString waitText = QStringLiteral("ちょっと待ってね");
@@ -116,7 +108,7 @@ OpenDialogSetup pictureOpenDialogSetup()
 Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_workbench(workbench), m_services(services)
 {
-    setWindowTitle(QStringLiteral("ハコミル"));
+    setWindowTitle(programTitle);
     buildControls();
     buildMenus();
     Form_Load();
@@ -136,116 +128,103 @@ void Form1::buildControls()
     // while both are shown.
     m_label1 = new QLabel(area);
     m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setGeometry(pixels({3840, 4080, 1935, 255}));
+    m_label1->setGeometry(twipsToPixels({3840, 4080, 1935, 255}));
     QPalette blue = m_label1->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     m_label1->setPalette(blue);
 
     m_command1 = new QPushButton(QStringLiteral("変換"), area);
     m_command1->setObjectName(QStringLiteral("Command1_0"));
-    m_command1->setGeometry(pixels({3360, 3840, 2535, 735}));
-    setFaceColor(m_command1, QColor(192, 255, 255));
+    m_command1->setGeometry(twipsToPixels({3360, 3840, 2535, 735}));
+    setFaceColor(m_command1, goFace);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
     m_image2 = new QLabel(area);
     m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setGeometry(pixels({6240, 3840, 750, 750}));
+    m_image2->setGeometry(twipsToPixels({6240, 3840, 750, 750}));
     m_image2->setPixmap(QPixmap::fromImage(decorationPicture()));
 
     for (int i = 0; i < 6; ++i) {
         auto* button =
             new QPushButton(QString::fromUtf16(openButtonCaptions[std::size_t(i)]), area);
         button->setObjectName(QStringLiteral("Command2_%1").arg(i));
-        button->setGeometry(pixels(openButtonPlaces[std::size_t(i)]));
-        setFaceColor(button, QColor(255, 255, 192));
+        button->setGeometry(twipsToPixels(openButtonPlaces[std::size_t(i)]));
+        setFaceColor(button, openFace);
         connect(button, &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
         m_command2[std::size_t(i)] = button;
 
-        const QRect place = pixels(previewPlaces[std::size_t(i)]);
+        const QRect place = twipsToPixels(previewPlaces[std::size_t(i)]);
         auto* preview = new PictureBox(m_workbench.preview(i), area);
         Q_ASSERT(preview->size() == place.size());
         preview->setObjectName(QStringLiteral("Picture4_%1").arg(i));
         preview->move(place.topLeft());
-        connect(preview, &PictureBox::mousePressed, this,
-                [this, i](Qt::MouseButton pressed) { ConfirmPaste(i, pressed); });
         preview->acceptDroppedData(acceptsDrop,
                                    [this, i](const QMimeData& data) { dropOnSlot(i, data); });
         m_picture4[std::size_t(i)] = preview;
-
-        const bool shown = i == 0 || i == 1 || i == 5;
-        button->setVisible(shown);
-        preview->setVisible(shown);
+        button->setVisible(false);
+        preview->setVisible(false);
+    }
+    for (const VisibleSlot& slot : visibleSlots) {
+        PictureBox* preview = m_picture4[std::size_t(slot.index)];
+        m_command2[std::size_t(slot.index)]->setVisible(true);
+        preview->setVisible(true);
+        connect(preview, &PictureBox::mousePressed, this,
+                [this, slot](Qt::MouseButton pressed) { ConfirmPaste(slot, pressed); });
     }
 
     for (const Caption& caption : slotCaptions) {
         auto* label = new QLabel(QString::fromUtf16(caption.text), area);
         label->setObjectName(QStringLiteral("Label2_%1").arg(caption.index));
-        label->setGeometry(pixels(caption.place));
+        label->setGeometry(twipsToPixels(caption.place));
         label->setAlignment(Qt::AlignCenter);
         label->setVisible(caption.shown);
         m_label2[std::size_t(caption.index)] = label;
     }
 
-    const QRect source = pixels(sourceBoxPlace);
-    for (int i = 0; i < sourceBoxCount; ++i) {
-        Surface& box = Picture2(i);
-        box.setLeft(float(source.left()));
-        box.setTop(i == 0 ? -16.f : i == 3 ? -8.f : 0.f);
-    }
-
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the wait is never shorter than promised.
+    m_timer1.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
     // The convert button comes first when the user tabs through the window.
     QWidget* previous = m_command1;
-    for (int i : {0, 1, 5}) {
-        setTabOrder(previous, m_command2[std::size_t(i)]);
-        previous = m_command2[std::size_t(i)];
+    for (const VisibleSlot& slot : visibleSlots) {
+        setTabOrder(previous, m_command2[std::size_t(slot.index)]);
+        previous = m_command2[std::size_t(slot.index)];
     }
     m_command1->setFocus();
 }
 
 void Form1::buildMenus()
 {
-    struct Item
-    {
-        const char16_t* name;
-        const char16_t* text;
-        int slot;
-    };
     auto addMenu = [this](const char16_t* name, const char16_t* title) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf16(title));
         menu->setObjectName(QString::fromUtf16(name));
         return menu;
     };
-    auto addItem = [](QMenu* menu, const Item& item) {
-        QAction* action = menu->addAction(QString::fromUtf16(item.text));
-        action->setObjectName(QString::fromUtf16(item.name));
+    auto addItem = [](QMenu* menu, const QString& name, const QString& text) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
         return action;
     };
 
+    // The items of a slot are named by its number in the paste question: menuopen6 for 絵C.
     QMenu* file = addMenu(u"mnufile", u"ファイル");
-    for (const Item& item :
-         {Item{u"menuopen1", u"絵Aを開く", 0}, Item{u"menuopen2", u"絵Bを開く", 1},
-          Item{u"menuopen6", u"絵Cを開く", 5}}) {
-        const int slot = item.slot;
-        connect(addItem(file, item), &QAction::triggered, this,
-                [this, slot] { menuopen_Click(slot); });
-    }
+    for (const VisibleSlot& slot : visibleSlots)
+        connect(addItem(file, QStringLiteral("menuopen%1").arg(slot.pasteNumber),
+                        QStringLiteral("絵%1を開く").arg(slot.letter)),
+                &QAction::triggered, this, [this, slot] { menuopen_Click(slot.index); });
 
     QMenu* edit = addMenu(u"mnuhenshu", u"へんしゅう");
-    for (const Item& item :
-         {Item{u"mnupaste1", u"絵Aにはりつけ", 0}, Item{u"mnupaste2", u"絵Bにはりつけ", 1},
-          Item{u"mnupaste6", u"絵Cにはりつけ", 5}}) {
-        const int slot = item.slot;
-        connect(addItem(edit, item), &QAction::triggered, this,
-                [this, slot] { mnupaste_Click(slot); });
-    }
+    for (const VisibleSlot& slot : visibleSlots)
+        connect(addItem(edit, QStringLiteral("mnupaste%1").arg(slot.pasteNumber),
+                        QStringLiteral("絵%1にはりつけ").arg(slot.letter)),
+                &QAction::triggered, this, [this, slot] { mnupaste_Click(slot.index); });
 
     QMenu* settings = addMenu(u"mnuset", u"せってい");
-    connect(addItem(settings, {u"mnuookisa", u"絵のサイズ", -1}), &QAction::triggered, this,
-            &Form1::mnuookisa_Click);
+    connect(addItem(settings, QStringLiteral("mnuookisa"), QStringLiteral("絵のサイズ")),
+            &QAction::triggered, this, &Form1::mnuookisa_Click);
 }
 
 void Form1::Form_Load()
@@ -261,7 +240,7 @@ void Form1::Form_Load()
 
     // 3., 4.
     m_state.fitMode = 0;
-    m_state.paperSize = 2;
+    m_state.paperSize = defaultPaperSize;
 
     // 5. The workbench has every preview and source box square; the loop over the slots leaves
     //    currentSlot at the last one, 5.
@@ -355,14 +334,13 @@ void Form1::mnuookisa_Click()
     m_form4->activateWindow();
 }
 
-void Form1::ConfirmPaste(int index, Qt::MouseButton button)
+void Form1::ConfirmPaste(const VisibleSlot& slot, Qt::MouseButton button)
 {
     if (button != Qt::RightButton)
         return;
-    if (index >= 0 && index <= 5)
-        m_state.currentSlot = static_cast<std::int16_t>(index);
+    m_state.currentSlot = static_cast<std::int16_t>(slot.index);
     const QString question =
-        QStringLiteral("クリップボードの内容を　絵%1にはりつけていいですか").arg(index + 1);
+        QStringLiteral("クリップボードの内容を　絵%1にはりつけていいですか").arg(slot.pasteNumber);
     if (!m_services.askOkCancel(this, QStringLiteral("確認"), question))
         return;
     PasteClipboardPicture();
@@ -450,16 +428,11 @@ void Form1::showLook(Look look)
     }
 }
 
-void Form1::ShowWaitMessage()
-{
-    showLook(Look::Waiting);
-}
-
 void Form1::Command1_Click()
 {
-    ShowWaitMessage();
+    showLook(Look::Waiting);
     // The conversion blocks the window for a moment; the delay lets the waiting text show first.
-    m_timer1.start(1000);
+    m_timer1.start(conversionDelay);
 }
 
 void Form1::Timer1_Timer()

@@ -8,9 +8,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "conversion/sheet.h"
 #include "intake/slot_intake.h"
 #include "surface/surface.h"
 #include "ui/platform_services.h"
+#include "ui/window_look.h"
 
 class QAction;
 class QLabel;
@@ -75,7 +77,7 @@ public:
     void showLook(Look look);
 
     // The size of the window's client area below the menu bar.
-    static constexpr QSize clientSize{507, 318};
+    static constexpr QSize clientSize{twipsToPixels(7605), twipsToPixels(4770)};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,11 +87,12 @@ private slots:
     void menuopen_Click(int slot);
     void mnupaste_Click(int slot);
     void mnuookisa_Click();
-    void ConfirmPaste(int index, Qt::MouseButton button);
     void Command1_Click();
     void Timer1_Timer();
 
 private:
+    // A right-click on the preview of `slot` asks whether to paste the clipboard's picture.
+    void ConfirmPaste(const VisibleSlot& slot, Qt::MouseButton button);
     void buildControls();
     void buildMenus();
     void Form_Load();
@@ -106,7 +109,6 @@ private:
     // Data dragged onto the preview of slot `index`: a picture file, or picture data.
     [[nodiscard]] static bool acceptsDrop(const QMimeData& data);
     void dropOnSlot(int index, const QMimeData& data);
-    void ShowWaitMessage();
     [[nodiscard]] bool slotInUse(int slot) const;
 
     ProgramState& m_state;

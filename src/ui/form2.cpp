@@ -1,14 +1,16 @@
 #include "ui/form2.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
 
 #include "conversion/workbench.h"
+#include "surface/program_title.h"
+#include "ui/decoration.h"
 #include "ui/end_program.h"
 #include "ui/form3.h"
 #include "ui/picture_box.h"
@@ -24,28 +26,28 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
     : QMainWindow(parent), m_state(state), m_workbench(workbench), m_services(services),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
-    setWindowTitle(QStringLiteral("ハコミル"));
+    setWindowTitle(programTitle);
 
     // The client area shows the canvas from its top-left corner and scrolls when the window is
     // smaller than the canvas. Nothing in it moves or scales with the window's size; beyond the
     // canvas it shows the colour of title-bar text.
     m_picture3 = new PictureBox(m_workbench.canvas());
     m_picture3->setObjectName(QStringLiteral("Picture3"));
-    auto* area = new SheetView(m_picture3, palette().color(QPalette::WindowText), this);
-    area->setObjectName(QStringLiteral("clientArea"));
+    m_view = new SheetView(m_picture3, palette().color(QPalette::WindowText), this);
+    m_view->setObjectName(QStringLiteral("clientArea"));
     // The window may still be made as small as the window system allows.
-    area->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    setCentralWidget(area);
+    m_view->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setCentralWidget(m_view);
 
     // Piece box 24 sits where it was designed; nothing draws into it.
-    m_workbench.pieceBox(pieceBoxCount - 1).setLeft(152);
-    m_workbench.pieceBox(pieceBoxCount - 1).setTop(32);
+    m_workbench.pieceBox(pieceBoxCount - 1).setLeft(float(twipsToPixels(2280)));
+    m_workbench.pieceBox(pieceBoxCount - 1).setTop(float(twipsToPixels(480)));
 
     // Pinned on top of the canvas: it stays where it is while the canvas scrolls beneath it.
-    m_command1 = new QPushButton(QStringLiteral("もどる"), area);
+    m_command1 = new QPushButton(QStringLiteral("もどる"), m_view);
     m_command1->setObjectName(QStringLiteral("Command1_1"));
-    area->pin(m_command1, QRect(8, 16, 81, 33));
-    setFaceColor(m_command1, QColor(255, 192, 255));
+    m_view->pin(m_command1, twipsToPixels({120, 240, 1215, 495}));
+    setFaceColor(m_command1, backFace);
     connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     // The button has the focus when the window first shows; Tab moves it to the canvas's view.
     m_command1->setFocus();
@@ -54,11 +56,13 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
     m_mnufile2->setObjectName(QStringLiteral("mnufile2"));
     QAction* save = m_mnufile2->addAction(QStringLiteral("名前をつけて　ほぞん"));
     save->setObjectName(QStringLiteral("mnusave"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QAction::triggered, this, &Form2::mnusave_Click);
     QAction* separator = m_mnufile2->addSeparator();
     separator->setObjectName(QStringLiteral("mnuh2"));
     QAction* print = m_mnufile2->addAction(QStringLiteral("いんさつ"));
     print->setObjectName(QStringLiteral("mnuprint"));
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(print, &QAction::triggered, this, &Form2::mnuprint_Click);
 
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
@@ -85,6 +89,12 @@ QPushButton* Form2::Command1(int index) const
 }
 
 void Form2::showResult()
+{
+    m_view->scrollToCorner();
+    bringForward();
+}
+
+void Form2::bringForward()
 {
     m_picture3->update();
     show();
@@ -116,7 +126,7 @@ void Form2::mnuprint_Click()
         m_form3 = new Form3(m_state, this);
         connect(m_form3, &Form3::unloaded, this, [this] { m_form3.clear(); });
         connect(m_form3, &Form3::printRequested, this, &Form2::printSheet);
-        connect(m_form3, &Form3::dismissed, this, &Form2::showResult);
+        connect(m_form3, &Form3::dismissed, this, &Form2::bringForward);
     }
     m_form3->show();
     m_form3->raise();

@@ -7,6 +7,7 @@
 
 #include "conversion/sheet.h"
 #include "surface/surface.h"
+#include "ui/window_look.h"
 
 class QAction;
 class QMenu;
@@ -18,6 +19,7 @@ namespace hakomiru {
 class Form3;
 class PictureBox;
 class PlatformServices;
+class SheetView;
 class Workbench;
 struct ProgramState;
 
@@ -48,11 +50,12 @@ public:
     // The printer the sheet goes to; it keeps its settings for the whole run.
     [[nodiscard]] QPrinter& printer() { return *m_printer; }
 
-    // Shows the window with the canvas as it is now, not modal, and brings it to the front.
+    // Shows a new sheet: the window with the canvas as it is now, from its top-left corner, not
+    // modal, brought to the front.
     void showResult();
 
     // The size of the client area below the menu bar, as designed.
-    static constexpr QSize clientSize{777, 577};
+    static constexpr QSize clientSize{twipsToPixels(11655), twipsToPixels(8655)};
 
 signals:
     // "もどる" was pressed: the window has hidden itself.
@@ -67,12 +70,15 @@ private slots:
     void mnuprint_Click();
 
 private:
+    // Shows the window again, not modal, and brings it to the front; the sheet keeps its scroll.
+    void bringForward();
     void printSheet();
 
     ProgramState& m_state;
     Workbench& m_workbench;
     PlatformServices& m_services;
     PictureBox* m_picture3 = nullptr;
+    SheetView* m_view = nullptr;
     QPushButton* m_command1 = nullptr;
     QMenu* m_mnufile2 = nullptr;
     std::unique_ptr<QPrinter> m_printer;

@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "output/page_layout.h"
+#include "surface/program_title.h"
+#include "ui/decoration.h"
 #include "ui/program_state.h"
 #include "ui/window_look.h"
 
@@ -17,29 +20,20 @@ namespace hakomiru {
 
 namespace {
 
-// The dialog is laid out in twips; 15 twips make one pixel.
-constexpr int twipsPerPixel = 15;
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
-                 height / twipsPerPixel);
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& caption, QColor face, QRect geometry)
+QPushButton* makeButton(QWidget* parent, const QString& caption, QColor face, TwipsRect place)
 {
     auto* button = new QPushButton(caption, parent);
-    button->setGeometry(geometry);
+    button->setGeometry(twipsToPixels(place));
     button->setAutoDefault(false);
     button->setDefault(false);
     setFaceColor(button, face);
     return button;
 }
 
-QRadioButton* makeOption(QWidget* frame, const QString& caption, QRect geometry)
+QRadioButton* makeOption(QWidget* frame, const QString& caption, TwipsRect place)
 {
     auto* option = new QRadioButton(caption, frame);
-    option->setGeometry(geometry);
+    option->setGeometry(twipsToPixels(place));
     return option;
 }
 
@@ -60,28 +54,25 @@ void makeSelectedOptionTheTabStop(const std::array<QRadioButton*, N>& group)
 Form3::Form3(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Window), m_state(state)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("ハコミル"));
-    resize(5550 / twipsPerPixel, 4545 / twipsPerPixel);
+    setWindowTitle(programTitle);
+    resize(twipsToPixels(5550), twipsToPixels(4545));
 
     // Created back to front, so that the later controls lie on top.
     m_frame1 = new QGroupBox(QStringLiteral("紙の大きさ"), this);
-    m_frame1->setGeometry(twipsRect(600, 480, 2295, 1935));
-    m_option1[0] = makeOption(m_frame1, QStringLiteral("Ａ４"), twipsRect(480, 360, 1455, 255));
-    m_option1[1] = makeOption(m_frame1, QStringLiteral("Ｂ５"), twipsRect(480, 720, 1455, 255));
-    m_option1[2] = makeOption(m_frame1, QStringLiteral("Ｂ４"), twipsRect(480, 1080, 1455, 255));
-    m_option1[3] = makeOption(m_frame1, QStringLiteral("Ａ３"), twipsRect(480, 1440, 1455, 255));
+    m_frame1->setGeometry(twipsToPixels({600, 480, 2295, 1935}));
+    for (std::size_t i = 0; i < m_option1.size(); ++i)
+        m_option1[i] = makeOption(m_frame1, QString::fromUtf16(papers[i].caption),
+                                  {480, 360 + 360 * int(i), 1455, 255});
 
     m_frame2 = new QGroupBox(QStringLiteral("紙の向き"), this);
-    m_frame2->setGeometry(twipsRect(600, 2760, 2295, 1215));
-    m_option2[0] = makeOption(m_frame2, QStringLiteral("横長"), twipsRect(480, 360, 1215, 375));
-    m_option2[1] = makeOption(m_frame2, QStringLiteral("たて長"), twipsRect(480, 720, 1215, 375));
+    m_frame2->setGeometry(twipsToPixels({600, 2760, 2295, 1215}));
+    m_option2[0] = makeOption(m_frame2, QStringLiteral("横長"), {480, 360, 1215, 375});
+    m_option2[1] = makeOption(m_frame2, QStringLiteral("たて長"), {480, 720, 1215, 375});
     // Portrait is offered to the print code but not to the user.
     m_option2[1]->setVisible(false);
 
-    m_command1[0] = makeButton(this, QStringLiteral("ＯＫ"), QColor(192, 255, 255),
-                               twipsRect(4200, 3120, 1095, 495));
-    m_command1[1] = makeButton(this, QStringLiteral("やめる"), QColor(255, 192, 255),
-                               twipsRect(4200, 3840, 1095, 495));
+    m_command1[0] = makeButton(this, QStringLiteral("ＯＫ"), goFace, {4200, 3120, 1095, 495});
+    m_command1[1] = makeButton(this, QStringLiteral("やめる"), backFace, {4200, 3840, 1095, 495});
 
     setTabOrder(m_option1[0], m_option1[1]);
     setTabOrder(m_option1[1], m_option2[0]);
@@ -118,19 +109,32 @@ Form3::Form3(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Window)
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Form3::focusWindowChanged);
 }
 
+namespace {
+
+// The control at `index` of a control array; asked for an index the array lacks, a programming
+// error, asserted and nullptr in release builds.
+template <typename Control, std::size_t N>
+Control* controlAt(const std::array<Control*, N>& controls, int index)
+{
+    Q_ASSERT(index >= 0 && std::size_t(index) < N);
+    return index >= 0 && std::size_t(index) < N ? controls[std::size_t(index)] : nullptr;
+}
+
+} // namespace
+
 QRadioButton* Form3::Option1(int index) const
 {
-    return m_option1.at(static_cast<std::size_t>(index));
+    return controlAt(m_option1, index);
 }
 
 QRadioButton* Form3::Option2(int index) const
 {
-    return m_option2.at(static_cast<std::size_t>(index));
+    return controlAt(m_option2, index);
 }
 
 QPushButton* Form3::Command1(int index) const
 {
-    return m_command1.at(static_cast<std::size_t>(index));
+    return controlAt(m_command1, index);
 }
 
 void Form3::focusWindowChanged(QWindow* window)

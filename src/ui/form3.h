@@ -24,7 +24,8 @@ class Form3 : public QWidget
 public:
     explicit Form3(ProgramState& state, QWidget* parent = nullptr);
 
-    // The controls, by the names and indexes of the dialog's layout.
+    // The controls, by the names and indexes of the dialog's layout. Asking for an index an
+    // array lacks is a programming error (asserted; nullptr in release builds).
     [[nodiscard]] QGroupBox* Frame1() const { return m_frame1; }
     [[nodiscard]] QGroupBox* Frame2() const { return m_frame2; }
     // Paper size: 0 "Ａ４", 1 "Ｂ５", 2 "Ｂ４", 3 "Ａ３".

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "surface/program_title.h"
+#include "ui/decoration.h"
 #include "ui/program_state.h"
 #include "ui/window_look.h"
 
@@ -12,22 +14,20 @@ namespace hakomiru {
 
 Form4::Form4(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Dialog), m_state(state)
 {
-    setWindowTitle(QStringLiteral("ハコミル"));
+    setWindowTitle(programTitle);
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(clientSize);
 
     m_frame1 = new QGroupBox(QStringLiteral("絵のサイズ"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(twipsToPixels(360), twipsToPixels(360), twipsToPixels(3015),
-                          twipsToPixels(1695));
+    m_frame1->setGeometry(twipsToPixels({360, 360, 3015, 1695}));
 
     const std::array<QString, 2> captions = {QStringLiteral("横幅にあわせる"),
                                              QStringLiteral("縦幅にあわせる")};
     for (int i = 0; i < 2; ++i) {
         auto* option = new QRadioButton(captions[std::size_t(i)], m_frame1);
         option->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        option->setGeometry(twipsToPixels(360), twipsToPixels(480 + 480 * i), twipsToPixels(1935),
-                            twipsToPixels(375));
+        option->setGeometry(twipsToPixels({360, 480 + 480 * i, 1935, 375}));
         // Marked by the user or by the program alike.
         connect(option, &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
@@ -38,9 +38,8 @@ Form4::Form4(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Dialog)
 
     m_command1 = new QPushButton(QStringLiteral("もどる"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setGeometry(twipsToPixels(3480), twipsToPixels(2400), twipsToPixels(975),
-                            twipsToPixels(495));
-    setFaceColor(m_command1, QColor(255, 192, 255));
+    m_command1->setGeometry(twipsToPixels({3480, 2400, 975, 495}));
+    setFaceColor(m_command1, backFace);
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
 
     setTabOrder(m_option1[0], m_option1[1]);

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "ui/window_look.h"
+
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -28,7 +30,7 @@ public:
     [[nodiscard]] QPushButton* Command1() const { return m_command1; }
 
     // The size of the dialog's client area.
-    static constexpr QSize clientSize{312, 206};
+    static constexpr QSize clientSize{twipsToPixels(4680), twipsToPixels(3090)};
 
 signals:
     // The close box: the dialog is about to be deleted and must not be shown again.

@@ -16,13 +16,6 @@ PictureBox::PictureBox(Surface& surface, QWidget* parent) : QWidget(parent), m_s
     resize(m_surface.width(), m_surface.height());
 }
 
-void PictureBox::resizeBox(int width, int height)
-{
-    m_surface.resize(width, height);
-    resize(m_surface.width(), m_surface.height());
-    update();
-}
-
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -31,7 +24,7 @@ void PictureBox::paintEvent(QPaintEvent* event)
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
-    emit mousePressed(event->button(), event->modifiers(), event->position().toPoint());
+    emit mousePressed(event->button());
     QWidget::mousePressEvent(event);
 }
 
@@ -44,9 +37,7 @@ void PictureBox::acceptDroppedData(DropCheck accepts, DropTake take)
 
 bool PictureBox::offerCopy(QDropEvent* event) const
 {
-    const QMimeData* data = event->mimeData();
-    if (!m_dropAccepts || !m_dropTake || data == nullptr ||
-        !event->possibleActions().testFlag(Qt::CopyAction) || !m_dropAccepts(*data)) {
+    if (!m_dragAccepted || !event->possibleActions().testFlag(Qt::CopyAction)) {
         event->ignore();
         return false;
     }
@@ -57,6 +48,8 @@ bool PictureBox::offerCopy(QDropEvent* event) const
 
 void PictureBox::dragEnterEvent(QDragEnterEvent* event)
 {
+    const QMimeData* data = event->mimeData();
+    m_dragAccepted = m_dropAccepts && m_dropTake && data != nullptr && m_dropAccepts(*data);
     (void)offerCopy(event);
 }
 
@@ -67,8 +60,9 @@ void PictureBox::dragMoveEvent(QDragMoveEvent* event)
 
 void PictureBox::dropEvent(QDropEvent* event)
 {
-    if (offerCopy(event))
+    if (offerCopy(event) && event->mimeData() != nullptr)
         m_dropTake(*event->mimeData());
+    m_dragAccepted = false;
 }
 
 } // namespace hakomiru

@@ -25,20 +25,18 @@ public:
     [[nodiscard]] Surface& surface() { return m_surface; }
     [[nodiscard]] const Surface& surface() const { return m_surface; }
 
-    // Resizes the box and its surface together; what is drawn stays where it still fits.
-    void resizeBox(int width, int height);
-
     // Makes the box a drop target: `accepts` tells whether the box would take the dragged data
     // (otherwise the cursor shows that a drop is refused), `take` takes it when it is dropped.
-    // Data is only ever copied: the box never offers to move it, so the place it was dragged
-    // from keeps it.
+    // `accepts` is asked once for each drag, as it enters the box, and may take its time (open
+    // a file); the moves over the box reuse its answer. Data is only ever copied: the box never
+    // offers to move it, so the place it was dragged from keeps it.
     using DropCheck = std::function<bool(const QMimeData&)>;
     using DropTake = std::function<void(const QMimeData&)>;
     void acceptDroppedData(DropCheck accepts, DropTake take);
 
 signals:
-    // A mouse button went down over the box (position in the box's pixels).
-    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    // A mouse button went down over the box.
+    void mousePressed(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -48,12 +46,14 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // Accepts the event as a copy when the box takes its data; ignores it otherwise.
+    // Accepts the event as a copy when the box takes the data of the drag (as `accepts` answered
+    // when it entered) and the drag offers a copy; ignores it otherwise.
     bool offerCopy(QDropEvent* event) const;
 
     Surface& m_surface;
     DropCheck m_dropAccepts;
     DropTake m_dropTake;
+    bool m_dragAccepted = false; // the answer of `accepts` for the drag over the box
 };
 
 } // namespace hakomiru

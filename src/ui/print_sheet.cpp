@@ -3,8 +3,9 @@
 #include <QPrinter>
 
 #include "output/page_layout.h"
-#include "ui/platform_services.h"
+#include "surface/program_title.h"
 #include "surface/surface.h"
+#include "ui/platform_services.h"
 
 namespace hakomiru {
 
@@ -16,7 +17,7 @@ PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canv
 
     canvas.setPicture(canvas.image());
     // The job's name in the printer queue.
-    printer.setDocName(QStringLiteral("ハコミル"));
+    printer.setDocName(programTitle);
 
     // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
     if (!applyPageSetup(printer, pageSetupFor(paperSize, paperOrientation)))

@@ -44,7 +44,7 @@ public:
 [[nodiscard]] std::optional<QImage> pictureFromMimeData(const QMimeData* data);
 
 // Whether the data offers a picture in a form pictureFromMimeData takes, judged by its formats
-// alone (cheap enough for every move of a drag).
+// alone, without reading the data.
 [[nodiscard]] bool offersPictureData(const QMimeData* data);
 
 // The picture file that dragged data names: exactly one local file whose content is a picture in

@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "output/sheet_file.h"
+#include "surface/program_title.h"
 
 namespace hakomiru {
 
@@ -46,7 +47,7 @@ void SaveSheet(PlatformServices& services, QWidget* owner, const QImage& sheet)
     const Result<void> written = writeSheetFile(sheet, *path);
     if (written)
         return;
-    services.showMessage(owner, QStringLiteral("ハコミル"),
+    services.showMessage(owner, programTitle,
                          QStringLiteral("ほぞんできませんでした\n%1\n%2")
                              .arg(QDir::toNativeSeparators(*path), written.error()));
 }

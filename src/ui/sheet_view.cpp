@@ -33,6 +33,12 @@ void SheetView::pin(QWidget* widget, QRect geometry)
     m_pinned.emplace_back(widget);
 }
 
+void SheetView::scrollToCorner()
+{
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+    verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+}
+
 void SheetView::wheelEvent(QWheelEvent* event)
 {
     // Shift turns the wheel sideways, as elsewhere on the desktop (Qt's scroll bars would take

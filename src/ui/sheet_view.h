@@ -27,6 +27,9 @@ public:
     // wheel scroll the canvas over it too.
     void pin(QWidget* widget, QRect geometry);
 
+    // Shows the canvas from its top-left corner.
+    void scrollToCorner();
+
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <cstring>
+
 #include <sys/resource.h>
 
 #include <QAction>
@@ -202,23 +204,33 @@ private slots:
         }
     }
 
-    // A picture too large for the reader to hold whole is still pasted, decoded at the size its
-    // box needs, and lies where the whole picture would.
+    // A picture too large to hold whole (its 32-bit form would take more than the budget) is
+    // still pasted, decoded at the size its box needs, and lies where the whole picture would:
+    // where a small picture of the same drawing lies.
     void pastesAPictureTooLargeToHoldWhole()
     {
         QTemporaryDir dir;
-        QVERIFY(savePicture(quadrantPicture(1600, 1200, qRgb(230, 30, 30), qRgb(30, 160, 40),
-                                            qRgb(40, 60, 220), qRgb(240, 200, 20)),
-                            dir.filePath("large.jpg"), "jpg"));
-        const QStringList arguments{"--pasted", "-b", "large.jpg", "-o", "s.bmp"};
-        QVERIFY(runExporter(arguments, dir.path()).exitCode == 0);
-        const QImage whole(dir.filePath("s.bmp"));
-
-        QProcessEnvironment limited = QProcessEnvironment::systemEnvironment();
-        limited.insert("QT_IMAGEIO_MAXALLOC", "2"); // megabytes; the picture needs 7.3 whole
-        const Run run = runExporter(arguments, dir.path(), limited);
-        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QImage reduced(dir.filePath("s.bmp"));
+        // Black and white squares, two by two, made 1 bit a pixel: 11008 x 11008 pixels take
+        // 15 MB so, and 485 MB in 32 bits.
+        for (const int side : {11008, 1376}) {
+            QImage picture(side, side, QImage::Format_Mono);
+            picture.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+            const int half = side / 16; // bytes
+            for (int y = 0; y < side; ++y) {
+                uchar* row = picture.scanLine(y);
+                std::memset(row, y < side / 2 ? 0x00 : 0xff, std::size_t(half));
+                std::memset(row + half, y < side / 2 ? 0xff : 0x00, std::size_t(half));
+            }
+            QVERIFY(picture.save(dir.filePath(QString::number(side) + ".jpg"), "jpg"));
+        }
+        QImage sheets[2];
+        for (const int i : {0, 1}) {
+            const QString name = i == 0 ? "11008.jpg" : "1376.jpg";
+            const Run run = runExporter({"--pasted", "-b", name, "-o", "s.bmp"}, dir.path());
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            sheets[i] = QImage(dir.filePath("s.bmp"));
+        }
+        const QImage &reduced = sheets[0], &whole = sheets[1];
         QCOMPARE(reduced.size(), whole.size());
         int differing = 0;
         for (int y = 0; y < whole.height(); ++y)

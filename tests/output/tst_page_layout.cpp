@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
@@ -24,6 +25,18 @@ QPageLayout letterLayout(QMarginsF marginsMm)
 {
     return QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, marginsMm,
                        QPageLayout::Millimeter);
+}
+
+// The page layout of a device that had `layout` once printing has applied `setup` to it; an
+// invalid layout when the device refuses.
+QPageLayout appliedTo(const QPageLayout& layout, const PageSetup& setup)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter device(&buffer);
+    if (!device.setPageLayout(layout) || !applyPageSetup(device, setup))
+        return {};
+    return device.pageLayout();
 }
 
 } // namespace
@@ -62,8 +75,8 @@ private slots:
         QFETCH(double, marginMm);
 
         const QPageLayout layout =
-            appliedPageSetup(letterLayout(QMarginsF(marginMm, marginMm, marginMm, marginMm)),
-                             pageSetupFor(paperSize, orientation));
+            appliedTo(letterLayout(QMarginsF(marginMm, marginMm, marginMm, marginMm)),
+                      pageSetupFor(paperSize, orientation));
         const bool landscape = orientation == 0;
         const double paperWidthMm = landscape ? longMm : shortMm;
         const double paperHeightMm = landscape ? shortMm : longMm;
@@ -110,7 +123,7 @@ private slots:
         QFETCH(int, paperSize);
         const PageSetup setup = pageSetupFor(paperSize, 1);
         QVERIFY(!setup.paper);
-        const QPageLayout layout = appliedPageSetup(letterLayout({}), setup);
+        const QPageLayout layout = appliedTo(letterLayout({}), setup);
         QCOMPARE(layout.pageSize().id(), QPageSize::Letter);
         QCOMPARE(printableWidthTwips(layout), 12240); // 8.5 inches
     }
@@ -130,7 +143,7 @@ private slots:
         QFETCH(int, expected);
         QCOMPARE(int(pageSetupFor(2, value).orientation), expected);
         // The paper is set before the orientation, so a landscape B4 is 364 mm wide.
-        const QPageLayout layout = appliedPageSetup(letterLayout({}), pageSetupFor(2, value));
+        const QPageLayout layout = appliedTo(letterLayout({}), pageSetupFor(2, value));
         QCOMPARE(qRound(layout.fullRect(QPageLayout::Millimeter).width()),
                  expected == QPageLayout::Landscape ? 364 : 257);
     }

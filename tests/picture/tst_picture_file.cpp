@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QImageReader>
 #include <QImageWriter>
 
 #include "picture/picture_file.h"
@@ -14,6 +15,9 @@ class tst_PictureFile : public QObject
     Q_OBJECT
 
 private slots:
+    // Qt's readers are held to the program's budget (448 MB) from the start, before any read.
+    void initTestCase() { QCOMPARE(QImageReader::allocationLimit(), 448); }
+
     void readsFormatsWhateverTheName_data()
     {
         QTest::addColumn<QString>("format");
@@ -71,6 +75,23 @@ private slots:
             QVERIFY2(!load.ok(), qPrintable(name));
             QVERIFY2(!load.error().isEmpty(), qPrintable(name));
         }
+    }
+
+    // What reading a picture takes, known before it is decoded: a 24-bit BMP decodes into 32 bits
+    // a pixel, and a reduced one takes its reduced form besides; nothing for a file refused
+    // before decoding or no picture at all.
+    void costBeforeDecoding()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.bmp");
+        QVERIFY(savePicture(solidPicture(100, 80, qRgb(9, 9, 9)), path, "bmp"));
+        QCOMPARE(pictureFileCost(path), 100 * 80 * 4);
+        QCOMPARE(pictureFileCost(path, [](QSize) { return QSize(50, 40); }),
+                 100 * 80 * 4 + 50 * 40 * 4);
+        for (const char* refused : {"bmp-100000x100000.bmp", "jpeg-60000x60000.jpg", "text.bmp"})
+            QCOMPARE(pictureFileCost(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") +
+                                     QLatin1String(refused)),
+                     0);
     }
 
     // Asked for less than half its size, a JPEG is decoded reduced by its reader; every other

@@ -186,17 +186,6 @@ private slots:
             QCOMPARE(diagonal.point(x, 2), qRgb(0, 0, 0));
         diagonal.line(100, 100, 200, 200, QBColor(0));
     }
-
-    void resizeKeepsDrawingAndFillsNewArea()
-    {
-        Surface box(2, 2, qRgb(5, 5, 5));
-        box.pset(1, 1, qRgb(255, 0, 0));
-        box.resize(4, 3);
-        QCOMPARE(box.width(), 4);
-        QCOMPARE(box.height(), 3);
-        QCOMPARE(box.point(1, 1), qRgb(255, 0, 0));
-        QCOMPARE(box.point(3, 2), qRgb(5, 5, 5));
-    }
 };
 
 QTEST_MAIN(tst_Surface)

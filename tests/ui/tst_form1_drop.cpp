@@ -212,6 +212,21 @@ private slots:
         QCOMPARE(program.sourceCentre(5), red);
         QVERIFY(ready(program));
     }
+
+    // Whether a box takes the data (which may mean opening a file) is asked once for each drag,
+    // not again for every move over the box.
+    void dropCheckedOncePerDrag()
+    {
+        Surface surface(10, 10);
+        PictureBox box(surface);
+        int checks = 0;
+        box.acceptDroppedData([&checks](const QMimeData&) { return ++checks > 0; },
+                              [](const QMimeData&) {});
+        QMimeData data;
+        data.setText(m_tallFile);
+        QVERIFY(dragAndDrop(&box, data, Qt::CopyAction).dropped);
+        QCOMPARE(checks, 1);
+    }
 };
 
 QTEST_MAIN(tst_Form1Drop)

@@ -67,9 +67,11 @@ private slots:
         QCOMPARE(items.size(), 3);
         QCOMPARE(items[0]->objectName(), QString("mnusave"));
         QCOMPARE(items[0]->text(), QString("名前をつけて　ほぞん"));
+        QCOMPARE(items[0]->shortcut(), QKeySequence("Ctrl+S"));
         QVERIFY(items[1]->isSeparator());
         QCOMPARE(items[2]->objectName(), QString("mnuprint"));
         QCOMPARE(items[2]->text(), QString("いんさつ"));
+        QCOMPARE(items[2]->shortcut(), QKeySequence("Ctrl+P"));
 
         // Resizing the window moves nothing and scales nothing; beyond the canvas lies the colour
         // of title-bar text (once the scroll bars, no longer needed, are gone).
@@ -151,6 +153,8 @@ private slots:
         QVERIFY(program.form1->Timer1()->isActive());
         QVERIFY(program.form1->Timer1()->isSingleShot());
         QVERIFY(program.form1->Timer1()->remainingTime() > 900);
+        // A coarse timer may fire up to 5 % early: the wait would be shorter than a second.
+        QCOMPARE(program.form1->Timer1()->timerType(), Qt::PreciseTimer);
         QVERIFY(!program.form1->form2()->isVisible());
         Surface& canvas = program.form1->form2()->Picture3()->surface();
         QCOMPARE(canvas.point(insidePiece0.x(), insidePiece0.y()), program.boxBack());
@@ -178,6 +182,10 @@ private slots:
         program.action("mnupaste1")->trigger();
         convert(program);
         Form2* form2 = program.form1->form2();
+        auto* area = qobject_cast<QAbstractScrollArea*>(form2->centralWidget());
+        QTest::keyClick(form2->Command1(1), Qt::Key_End);
+        QTest::keyClick(form2->Command1(1), Qt::Key_Right);
+        QVERIFY(area->verticalScrollBar()->value() > 0 && area->horizontalScrollBar()->value() > 0);
 
         QTest::mouseClick(form2->Command1(1), Qt::LeftButton);
         QVERIFY(!form2->isVisible());
@@ -192,6 +200,9 @@ private slots:
         convert(program);
         QCOMPARE(form2->Picture3()->surface().point(insidePiece0.x(), insidePiece0.y()),
                  qRgb(0, 128, 0));
+        // The new sheet is shown from its top-left corner.
+        QCOMPARE(area->verticalScrollBar()->value(), 0);
+        QCOMPARE(area->horizontalScrollBar()->value(), 0);
     }
 
     void saveFromTheMenu()
