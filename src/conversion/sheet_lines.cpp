@@ -163,7 +163,9 @@ std::vector<SheetLine> remainingBlackLines(const std::vector<Segment>& segments)
 
     std::vector<SheetLine> remaining;
     for (auto& [key, ranges] : lines) {
-        const auto [dx, dy, c] = key;
+        const int dx = std::get<0>(key);
+        const int dy = std::get<1>(key);
+        const long long c = std::get<2>(key);
         const long long step = (long long)dx * dx + (long long)dy * dy;
         // The pixel at t on this line: x = (dx t - dy c) / step, y = (dy t + dx c) / step.
         auto at = [&](long long t) {
