@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace hakomiru {
 
@@ -108,6 +109,23 @@ private:
         return number;
     }
 
+    // A view written ZOOM,DX,DY: a zoom from 1 to 8 in decimal digits (1.5) and two whole numbers
+    // of source-box pixels, which may be negative.
+    SlotView view(const QString& name, const QString& text)
+    {
+        static const QRegularExpression form(QStringLiteral(
+            "^([0-9]{1,3}(?:\\.[0-9]{1,12})?),([+-]?[0-9]{1,6}),([+-]?[0-9]{1,6})$"));
+        const QRegularExpressionMatch match = form.match(text);
+        const double zoom = match.hasMatch() ? match.captured(1).toDouble() : 0.0;
+        if (!match.hasMatch() || zoom < minimumZoom || zoom > maximumZoom) {
+            fail(QStringLiteral("%1 takes ZOOM,DX,DY: a zoom from 1 to 8 and two whole numbers of "
+                                "pixels, not \"%2\"")
+                     .arg(name, text));
+            return {};
+        }
+        return {zoom, match.captured(2).toInt(), match.captured(3).toInt()};
+    }
+
     bool once(const QString& name)
     {
         if (m_seen.contains(name)) {
@@ -139,6 +157,10 @@ private:
             if (once(name))
                 if (const auto path = value(name, attached))
                     options.pictures[*slot] = *path;
+        } else if (const std::optional<std::size_t> slot = slotOfViewOption(name)) {
+            if (once(name))
+                if (const auto text = value(name, attached))
+                    options.views[*slot] = view(name, *text);
         } else if (name == QLatin1String("-o")) {
             if (once(name))
                 if (const auto path = value(name, attached))
@@ -216,6 +238,15 @@ private:
         return std::nullopt;
     }
 
+    // The visible slot whose view option `name` is (--view-a for 絵A), if it is one.
+    static std::optional<std::size_t> slotOfViewOption(const QString& name)
+    {
+        for (std::size_t i = 0; i < visibleSlots.size(); ++i)
+            if (name == QStringLiteral("--view-") + visibleSlots[i].letter.toLower())
+                return i;
+        return std::nullopt;
+    }
+
     void takePositional()
     {
         std::size_t slot = 0;
@@ -245,6 +276,14 @@ private:
             fail(QStringLiteral(
                 "nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf, --svg SHEET.svg or more"));
             return;
+        }
+        for (std::size_t i = 0; i < visibleSlots.size(); ++i) {
+            const QString viewOption = QStringLiteral("--view-") + visibleSlots[i].letter.toLower();
+            if (m_seen.contains(viewOption) && !options.pictures[i]) {
+                fail(QStringLiteral("%1 needs a picture for 絵%2")
+                         .arg(viewOption, visibleSlots[i].letter));
+                return;
+            }
         }
         const bool page = !options.pdfPath.isEmpty() || !options.svgPath.isEmpty();
         for (const char* pageOption : {"--paper", "--orientation", "--dpi"})
@@ -295,7 +334,7 @@ std::vector<SlotPicture> ExportOptions::slotPictures() const
     std::vector<SlotPicture> given;
     for (std::size_t i = 0; i < pictures.size(); ++i)
         if (pictures[i])
-            given.push_back({visibleSlots[i].index, *pictures[i]});
+            given.push_back({visibleSlots[i].index, *pictures[i], views[i]});
     return given;
 }
 
@@ -308,6 +347,7 @@ QString exportUsage(const QString& programName)
 {
     return QStringLiteral(
                "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
+               "       %2 [--view-a ZOOM,DX,DY] [--view-b ...] [--view-c ...]\n"
                "       %2 [-o SHEET.bmp [--scale 1|2|3|4]]\n"
                "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi 300..600]\n"
                "       %2 [--paper %3 --orientation landscape|portrait]\n"
@@ -320,6 +360,11 @@ QString exportUsage(const QString& programName)
                "                  PNG, WebP, TIFF, HEIC or AVIF);\n"
                "                  slots not given stay blank. After --, pictures may also be\n"
                "                  given without options, in the order 絵A, 絵B, 絵C.\n"
+               "  --view-a ZOOM,DX,DY, --view-b ..., --view-c ...\n"
+               "                  show that slot's picture zoomed ZOOM times (1 to 8) and moved\n"
+               "                  DX, DY pixels of the 489-pixel square, as dragging and zooming\n"
+               "                  its preview in the window does (1.5,101,-20); a shift beyond\n"
+               "                  half the zoomed picture is held there\n"
                "  --fit whole     show each whole picture in its square (the default)\n"
                "  --fit cover     cover each square, cutting off what overflows\n"
                "  --pasted        fit the pictures as pasted ones are fitted\n"

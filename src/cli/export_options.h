@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "conversion/sheet.h"
+#include "intake/slot_view.h"
 #include "output/page_layout.h"
 
 namespace hakomiru {
@@ -17,6 +18,7 @@ struct SlotPicture
 {
     int slot = 0;
     QString path;
+    SlotView view;
 };
 
 // What one run of the exporter makes.
@@ -24,6 +26,9 @@ struct ExportOptions
 {
     // The pictures in the order 絵A, 絵B, 絵C; slots not given stay blank.
     std::array<std::optional<QString>, visibleSlots.size()> pictures;
+    // The view each of those pictures is shown at, as the window's preview sets it; held within
+    // its limits when the picture is placed.
+    std::array<SlotView, visibleSlots.size()> views{};
     // fitMode: 0 the whole picture visible, 1 the box covered.
     int fitMode = 0;
     // Fit as a picture pasted from the clipboard is fitted, instead of as an opened file.
@@ -72,7 +77,8 @@ struct ExportCommand
 // Reads the arguments (without the program name). An option's value is always the next argument,
 // whatever it begins with, or follows "=" in the same argument for the long options
 // (--fit=cover). "--" ends the options: the arguments after it are pictures for 絵A, 絵B and 絵C
-// in that order. Each option may be given once. At least one of -o, --pdf and --svg is needed;
+// in that order. Each option may be given once. A view (--view-a ZOOM,DX,DY) needs its slot's
+// picture. At least one of -o, --pdf and --svg is needed;
 // --paper, --orientation and --dpi only go with --pdf or --svg, --scale only with -o; no two of the
 // files may be the same.
 [[nodiscard]] ExportCommand parseExportArguments(const QStringList& arguments);

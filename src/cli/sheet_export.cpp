@@ -136,14 +136,18 @@ Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding)
     const std::vector<SlotPicture> given = options.slotPictures();
     std::vector<std::vector<DecodeSizeFor>> sizes;
     for (const SlotPicture& picture : given) {
+        // A slot shown at another view paints its boxes from the picture it keeps, which is then
+        // read at the size the window keeps it at.
+        const bool viewed = !picture.view.isDefault();
+        const DecodeSizeFor kept = Workbench::keptDecodeSizeFor(
+            options.fitMode, viewed ? keptBoxSide : sharpBoxSide(options));
         if (options.pasted)
             sizes.push_back({pastedDecodeSizeFor(options.fitMode)});
         else if (options.drawsSharp() && (options.sheetPath.isEmpty() || options.scale > 1))
             // Nothing shows the boxes: one read, at the sharp size, paints them as well.
-            sizes.push_back({Workbench::keptDecodeSizeFor(options.fitMode, sharpBoxSide(options))});
-        else if (options.drawsSharp())
-            sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode),
-                             Workbench::keptDecodeSizeFor(options.fitMode, sharpBoxSide(options))});
+            sizes.push_back({kept});
+        else if (options.drawsSharp() || viewed)
+            sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode), kept});
         else
             sizes.push_back({workbench.fileDecodeSizeFor(picture.slot, options.fitMode)});
     }
@@ -172,6 +176,8 @@ Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding)
                 place(workbench, given[i], options, std::move(reads[i - first]));
             if (!placed)
                 return placed.failure();
+            if (!given[i].view.isDefault())
+                (void)workbench.setView(given[i].slot, given[i].view);
         }
         first = end;
     }

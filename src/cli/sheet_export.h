@@ -28,9 +28,10 @@ struct MadeSheet
 };
 
 // Makes the sheet as the program does from a fresh start, on a workbench of its own: each given
-// picture opened into its slot (or, with `pasted`, placed as a pasted picture is) by `fitMode`;
-// then cut, placed and drawn. A file is read at its boxes' size, and again at the size the sharp
-// outputs need when there are any; when nothing shows the boxes (no sheet at its own size), only
+// picture opened into its slot (or, with `pasted`, placed as a pasted picture is) by `fitMode`
+// and shown at its view; then cut, placed and drawn. A file is read at its boxes' size, and again
+// at the size the sharp outputs need when there are any (the size the window keeps a picture at,
+// when its view is not the default); when nothing shows the boxes (no sheet at its own size), only
 // at that size, which then paints the boxes too (the canvas is then not the window's, byte for
 // byte, but nothing shows it). Stops at the
 // first picture that cannot be read; the failure's subject is that picture's path. Only the

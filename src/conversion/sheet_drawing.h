@@ -9,6 +9,7 @@
 
 #include "conversion/sheet.h"
 #include "intake/fit.h"
+#include "intake/slot_view.h"
 
 namespace hakomiru {
 
@@ -19,13 +20,15 @@ inline constexpr int keptBoxSide = 2240;
 
 // A slot's picture as the slot keeps it for drawing the sheet at any resolution: decoded at no
 // more than keptBoxSide needs, opaque (transparent parts flattened onto the source box's
-// BackColor), with what its fit was worked out from when it was placed.
+// BackColor), with what its fit was worked out from when it was placed and the view the slot
+// shows it at.
 struct KeptPicture
 {
     QImage image; // null: the slot holds no picture and shows its BackColor
     QSizeF measured;
     int fitMode = fitWhole;
     double aspectThreshold = fileAspectThreshold;
+    SlotView view;
 };
 
 // Everything the sheet's drawing is made of, as a conversion made it: the slots' kept pictures

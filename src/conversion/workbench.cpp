@@ -57,7 +57,7 @@ Surface& Workbench::pieceBox(int index)
 Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitMode,
                                          const PictureLoader& load)
 {
-    m_kept.at(std::size_t(slot)) = {};
+    forget(slot);
     std::optional<Picture> painted;
     const PictureLoader remembering = [&](const QString& file, const DecodeSizeFor& size) {
         PictureLoad loaded = load(file, size);
@@ -93,6 +93,68 @@ void Workbench::keep(int slot, const Picture& picture, int fitMode, double aspec
     kept.measured = QSizeF(picture.naturalSize);
     kept.fitMode = fitMode;
     kept.aspectThreshold = aspectThreshold;
+    kept.view = {};
+
+    // The ladder goes down to about what the source box needs at the default view.
+    const QSize smallest =
+        decodeSizeFor(picture.naturalSize, sourceBoxSide, fitMode, aspectThreshold);
+    Held& held = m_held.at(std::size_t(slot));
+    held.picture = {
+        {}, pictureLadder(kept.image, smallest), kept.measured, fitMode, aspectThreshold};
+    held.sourceAsPlaced = sourceBox(slot).image();
+    held.previewAsPlaced = preview(slot).image();
+}
+
+void Workbench::forget(int slot)
+{
+    m_kept.at(std::size_t(slot)) = {};
+    m_held.at(std::size_t(slot)) = {};
+}
+
+bool Workbench::holdsPicture(int slot) const
+{
+    return !m_held.at(std::size_t(slot)).picture.ladder.empty();
+}
+
+SlotView Workbench::limited(int slot, SlotView view) const
+{
+    const HeldPicture& held = m_held.at(std::size_t(slot)).picture;
+    if (held.ladder.empty())
+        return {};
+    const auto fit = fitPicture(held.measured.width(), held.measured.height(), sourceBoxSide,
+                                sourceBoxSide, held.fitMode, held.aspectThreshold);
+    return fit ? limitedView(view, *fit) : SlotView{};
+}
+
+void Workbench::paintAt(int slot, Surface& box, const SlotView& view, const QImage& asPlaced)
+{
+    if (view.isDefault()) {
+        box.clear();
+        box.paintPicture(asPlaced, 0, 0);
+        return;
+    }
+    paintSlotView(box, m_held.at(std::size_t(slot)).picture, view, sourceBox(slot).width());
+}
+
+SlotView Workbench::setView(int slot, SlotView view)
+{
+    if (!holdsPicture(slot))
+        return {};
+    const SlotView set = limited(slot, view);
+    const Held& held = m_held.at(std::size_t(slot));
+    paintAt(slot, sourceBox(slot), set, held.sourceAsPlaced);
+    paintAt(slot, preview(slot), set, held.previewAsPlaced);
+    m_kept.at(std::size_t(slot)).view = set;
+    return set;
+}
+
+SlotView Workbench::paintPreview(int slot, SlotView view)
+{
+    if (!holdsPicture(slot))
+        return {};
+    const SlotView painted = limited(slot, view);
+    paintAt(slot, preview(slot), painted, m_held.at(std::size_t(slot)).previewAsPlaced);
+    return painted;
 }
 
 DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
@@ -102,7 +164,7 @@ DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
 
 Result<void> Workbench::fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode)
 {
-    m_kept.at(std::size_t(slot)) = {};
+    forget(slot);
     std::optional<QImage> painted;
     const PastedPicture remembering = [&]() {
         painted = pasted();

@@ -57,6 +57,19 @@ public:
         return m_kept.at(std::size_t(slot));
     }
 
+    // Whether slot 0..5 holds a picture, whose view can then change.
+    [[nodiscard]] bool holdsPicture(int slot) const;
+    // The view of slot 0..5: the default until it is set, and again after each fill.
+    [[nodiscard]] SlotView view(int slot) const { return keptPicture(slot).view; }
+    // Sets the view of slot 0..5, held within its limits (see limitedView), and paints the slot's
+    // source box and preview at it (see paintSlotView); the default view gives back both boxes as
+    // the picture was placed, byte for byte. The window and the exporter both change views through
+    // it. Returns the view set. A slot without a picture keeps the default view and its boxes.
+    SlotView setView(int slot, SlotView view);
+    // Paints only the preview of slot 0..5 at `view`, held within its limits, as while a drag goes
+    // on: the slot's view and source box stay as they are until setView. Returns the view painted.
+    SlotView paintPreview(int slot, SlotView view);
+
     // Cuts the six slot pictures into pieces, places them on the canvas and draws the sheet's
     // lines. The canvas is not cleared first. Takes the kept pictures with it into sheetDrawing().
     void convert();
@@ -70,10 +83,24 @@ private:
     std::vector<Surface> m_pieces;
     Surface m_canvas;
     std::array<KeptPicture, slotCount> m_kept;
+    // What each slot's boxes are painted from at a view other than the default, and the boxes as
+    // the picture was placed, for the default view.
+    struct Held
+    {
+        HeldPicture picture;
+        QImage sourceAsPlaced;
+        QImage previewAsPlaced;
+    };
+    std::array<Held, slotCount> m_held;
     SheetDrawing m_drawing;
 
     void takeDrawing();
+    // Keeps `picture` (placed in slot 0..5 as its boxes now show it) for the sharp page and for
+    // painting the slot at other views, and resets the slot's view.
     void keep(int slot, const Picture& picture, int fitMode, double aspectThreshold);
+    void forget(int slot);
+    [[nodiscard]] SlotView limited(int slot, SlotView view) const;
+    void paintAt(int slot, Surface& box, const SlotView& view, const QImage& asPlaced);
 };
 
 } // namespace hakomiru

@@ -3,17 +3,17 @@
 #include <algorithm>
 
 #include "intake/fit.h"
+#include "intake/slot_view.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
 
 void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double aspectThreshold)
 {
-    const QSizeF measured(picture.naturalSize);
-    for (Surface* box : {&boxes.source, &boxes.preview}) {
-        const QImage flat = flattenOnto(picture.image, box->backColor());
-        (void)paintFitted(*box, flat, measured, fitMode, aspectThreshold);
-    }
+    const HeldPicture held{
+        picture.image, {}, QSizeF(picture.naturalSize), fitMode, aspectThreshold};
+    for (Surface* box : {&boxes.source, &boxes.preview})
+        paintSlotView(*box, held, SlotView{}, boxes.source.width());
 }
 
 DecodeSizeFor fileDecodeSizeFor(const Surface& source, int fitMode)

@@ -23,8 +23,8 @@ struct SlotBoxes
 
 // Fits `picture` into the source box and then into the preview box, by `fitMode` with the
 // width-limited factor `aspectThreshold` (see fitPicture), measured by its natural size even when
-// its pixels were decoded smaller. Transparent parts show each box's own BackColor. The boxes are
-// not cleared first. A fitMode other than 0 or 1 paints nothing.
+// its pixels were decoded smaller. Transparent parts show each box's own BackColor. Each box is
+// cleared to its BackColor first. A fitMode other than 0 or 1 paints nothing.
 void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double aspectThreshold);
 
 // Reads a picture file for a slot: the path and the size to decode it at (see loadPictureFile).

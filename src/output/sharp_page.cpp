@@ -23,11 +23,13 @@ std::pair<QImage, QRectF> preparePicture(const KeptPicture& kept, QSizeF sourceB
 {
     if (kept.image.isNull())
         return {};
-    const auto fit = fitPicture(kept.measured.width(), kept.measured.height(), sourceBox.width(),
-                                sourceBox.height(), kept.fitMode, kept.aspectThreshold);
+    const auto fitted = fitPicture(kept.measured.width(), kept.measured.height(), sourceBox.width(),
+                                   sourceBox.height(), kept.fitMode, kept.aspectThreshold);
     // A holder less than half a pixel wide or high paints nothing on the boxes either.
-    if (!fit || fit->holderWidth < 0.5f || fit->holderHeight < 0.5f)
+    if (!fitted || fitted->holderWidth < 0.5f || fitted->holderHeight < 0.5f)
         return {};
+    const Fit viewed = viewedFit(*fitted, kept.view, sourceBox.width(), sourceBox.height(), 1.0);
+    const Fit* fit = &viewed;
     const QRectF holder(fit->offsetX, fit->offsetY, fit->holderWidth, fit->holderHeight);
     const QRectF visible = holder.intersected(QRectF(QPointF(0, 0), sourceBox));
     if (visible.isEmpty())

@@ -19,9 +19,9 @@ inline constexpr int maximumPictureDpi = 600;
 [[nodiscard]] int pictureDpiFor(int deviceDpi);
 
 // The pictures of the 24 pieces of a drawing at any size. Each slot's kept picture is fitted into
-// the source box as the slot's boxes were painted, and each piece shows the same quarter of it
-// (turned for slot 1) as the cut piece does: averaged where the kept picture has more pixels than
-// the piece's picture, interpolated where it has fewer.
+// the source box as the slot's boxes were painted, at the slot's view, and each piece shows the
+// same quarter of it (turned for slot 1) as the cut piece does: averaged where the kept picture has
+// more pixels than the piece's picture, interpolated where it has fewer.
 class SharpPieces
 {
 public:
@@ -53,10 +53,11 @@ private:
 // pixels (the painter's transform is ignored and left as it was), without looking at the canvas:
 // - the canvas's BackColor over the whole rectangle;
 // - each of the 24 pieces from its slot's kept picture, fitted into the source box as the slot's
-//   boxes were painted, cut into the same quarter (turned for slot 1) and laid in its cell; each
-//   piece is a picture of its own at `picturesPerDevicePixel` times the device's pixels, averaged
-//   where the kept picture is larger and interpolated where it is smaller; the piece covers the
-//   whole device pixels nearest its rectangle, so neighbouring pieces meet without a gap;
+//   boxes were painted (at the slot's view), cut into the same quarter (turned for slot 1) and laid
+//   in its cell; each piece is a picture of its own at `picturesPerDevicePixel` times the device's
+//   pixels, averaged where the kept picture is larger and interpolated where it is smaller; the
+//   piece covers the whole device pixels nearest its rectangle, so neighbouring pieces meet without
+//   a gap;
 // - the black lines of remainingBlackLines() as lines one sheet pixel wide, through the centres of
 //   the sheet pixels they cover, with square ends. Nothing white is drawn over them.
 // Before the first conversion only the BackColor is drawn, as the canvas is then blank.

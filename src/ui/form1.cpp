@@ -22,6 +22,7 @@
 #include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/picture_box.h"
+#include "ui/slot_preview.h"
 #include "ui/program_state.h"
 #include "ui/qt_platform_services.h"
 #include "ui/window_look.h"
@@ -78,7 +79,8 @@ const QString promptText = QStringLiteral("絵を開いてください");
 const QString waitText = QStringLiteral("ちょっと待ってね");
 
 // The client area: draws a thin outline just outside each shown preview, so that an empty slot
-// can be seen. The outline is outside the box, so the box keeps all its pixels.
+// can be seen, and the focus frame of the preview with the focus. The outlines are outside the
+// box, so the box keeps all its pixels.
 class SlotArea : public QWidget
 {
 public:
@@ -88,10 +90,18 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setPen(palette().color(QPalette::Mid));
-        for (const PictureBox* box : findChildren<PictureBox*>(Qt::FindDirectChildrenOnly))
-            if (box->isVisibleTo(this))
-                painter.drawRect(box->geometry().adjusted(-1, -1, 0, 0));
+        for (const PictureBox* box : findChildren<PictureBox*>(Qt::FindDirectChildrenOnly)) {
+            if (!box->isVisibleTo(this))
+                continue;
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawRect(box->geometry().adjusted(-1, -1, 0, 0));
+            // The preview with the focus gets a second, highlighted outline around the first.
+            if (box->hasFocus()) {
+                painter.setPen(palette().color(QPalette::Highlight));
+                painter.drawRect(box->geometry().adjusted(-2, -2, 1, 1));
+                painter.drawRect(box->geometry().adjusted(-3, -3, 2, 2));
+            }
+        }
     }
 };
 
@@ -158,7 +168,7 @@ void Form1::buildControls()
         m_command2[std::size_t(i)] = button;
 
         const QRect place = twipsToPixels(previewPlaces[std::size_t(i)]);
-        auto* preview = new PictureBox(m_workbench.preview(i), area);
+        auto* preview = new SlotPreview(m_workbench, i, area);
         Q_ASSERT(preview->size() == place.size());
         preview->setObjectName(QStringLiteral("Picture4_%1").arg(i));
         preview->move(place.topLeft());
@@ -191,11 +201,13 @@ void Form1::buildControls()
     m_timer1.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
-    // The convert button comes first when the user tabs through the window.
+    // The convert button comes first when the user tabs through the window, then each slot's
+    // open button and its preview (which takes the focus only while it holds a picture).
     QWidget* previous = m_command1;
     for (const VisibleSlot& slot : visibleSlots) {
         setTabOrder(previous, m_command2[std::size_t(slot.index)]);
-        previous = m_command2[std::size_t(slot.index)];
+        setTabOrder(m_command2[std::size_t(slot.index)], m_picture4[std::size_t(slot.index)]);
+        previous = m_picture4[std::size_t(slot.index)];
     }
     m_command1->setFocus();
 }
@@ -271,7 +283,7 @@ QPushButton* Form1::Command2(int index) const
     return index >= 0 && index < int(m_command2.size()) ? m_command2[std::size_t(index)] : nullptr;
 }
 
-PictureBox* Form1::Picture4(int index) const
+SlotPreview* Form1::Picture4(int index) const
 {
     Q_ASSERT(index >= 0 && index < int(m_picture4.size()));
     return index >= 0 && index < int(m_picture4.size()) ? m_picture4[std::size_t(index)] : nullptr;
@@ -374,7 +386,7 @@ void Form1::LoadPictureIntoSlot()
                                      [this](const QString& path, const DecodeSizeFor& decodeSize) {
                                          return m_services.loadPicture(path, decodeSize);
                                      });
-    Picture4(slot)->update();
+    Picture4(slot)->refresh();
     if (placed)
         showLook(Look::Ready);
 }
@@ -390,7 +402,7 @@ void Form1::pastePicture(const PastedPicture& pasted)
     if (!slotInUse(slot))
         return;
     const Result<void> placed = m_workbench.fillSlotFromPicture(slot, pasted, m_state.fitMode);
-    Picture4(slot)->update();
+    Picture4(slot)->refresh();
     if (placed)
         showLook(Look::Ready);
 }

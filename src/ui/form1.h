@@ -12,6 +12,7 @@
 #include "intake/slot_intake.h"
 #include "surface/surface.h"
 #include "ui/platform_services.h"
+#include "ui/slot_preview.h"
 #include "ui/window_look.h"
 
 class QAction;
@@ -50,7 +51,7 @@ public:
     // The controls, by the names and indexes the program gives them. Asking for an index an
     // array lacks is a programming error (asserted; nullptr in release builds).
     [[nodiscard]] QPushButton* Command2(int index) const; // open buttons, 0..5
-    [[nodiscard]] PictureBox* Picture4(int index) const;  // previews, 0..5
+    [[nodiscard]] SlotPreview* Picture4(int index) const; // previews, 0..5
     [[nodiscard]] QLabel* Label2(int index) const;        // slot captions, 0, 1, 2, 3, 5, 7
     [[nodiscard]] QPushButton* Command1(int index) const; // the convert button, 0
     [[nodiscard]] QLabel* Label1() const { return m_label1; }
@@ -116,7 +117,7 @@ private:
     PlatformServices& m_services;
 
     std::array<QPushButton*, 6> m_command2{};
-    std::array<PictureBox*, 6> m_picture4{};
+    std::array<SlotPreview*, 6> m_picture4{};
     std::array<QLabel*, 8> m_label2{};
     QPushButton* m_command1 = nullptr;
     QLabel* m_label1 = nullptr;
