@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -24,6 +25,7 @@
 #include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "intake/slot_intake.h"
+#include "intake/slot_view.h"
 #include "output/sheet_file.h"
 #include "picture/picture_file.h"
 #include "surface/surface.h"
@@ -163,6 +165,56 @@ void openAndKeep(benchmark::State& state)
 BENCHMARK(openAndKeep)
     ->Name("open into slot and keep 24 MP")
     ->Args({6000, 4000})
+    ->Unit(benchmark::kMillisecond);
+
+// Moving and zooming a 24 MP photo in its slot (args: zoom x 100, fitMode). A drag step paints the
+// preview at the view under the pointer; the release paints the source box and the preview. Each
+// iteration moves the picture one pixel further, so nothing is painted twice alike.
+struct ViewedSlot
+{
+    Workbench bench;
+    explicit ViewedSlot(int fitMode)
+    {
+        (void)bench.fillSlotFromFile(0, photo(6000, 4000), fitMode);
+    }
+};
+
+void viewDragStep(benchmark::State& state)
+{
+    ViewedSlot slot(int(state.range(1)));
+    if (!slot.bench.holdsPicture(0)) {
+        state.SkipWithError("the photo did not load");
+        return;
+    }
+    SlotView view{double(state.range(0)) / 100, 0, 0};
+    for (auto _ : state) {
+        view.dx = (view.dx + 1) % 40;
+        benchmark::DoNotOptimize(slot.bench.paintPreview(0, view));
+    }
+}
+BENCHMARK(viewDragStep)
+    ->Name("view: drag step (preview) 24 MP")
+    ->ArgNames({"zoom%", "fit"})
+    ->ArgsProduct({{100, 300, 800}, {fitWhole, fitCover}})
+    ->Unit(benchmark::kMillisecond);
+
+void viewRelease(benchmark::State& state)
+{
+    ViewedSlot slot(int(state.range(1)));
+    if (!slot.bench.holdsPicture(0)) {
+        state.SkipWithError("the photo did not load");
+        return;
+    }
+    SlotView view{double(state.range(0)) / 100, 0, 0};
+    for (auto _ : state) {
+        view.dx = (view.dx + 1) % 40;
+        benchmark::DoNotOptimize(slot.bench.setView(0, view));
+    }
+}
+BENCHMARK(viewRelease)
+    ->Name("view: release (source box and preview) 24 MP")
+    ->ArgNames({"zoom%", "fit"})
+    ->ArgsProduct({{100, 125, 230, 240, 800}, {fitWhole, fitCover}})
     ->Unit(benchmark::kMillisecond);
 
 void fullDecode(benchmark::State& state)
@@ -378,13 +430,31 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
-            if (!run.error_occurred)
-                seconds[run.run_name.function_name] =
+            if (!run.error_occurred) {
+                const double time =
                     run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                seconds[run.run_name.function_name] = time;
+                double& most = slowest[run.run_name.function_name];
+                most = std::max(most, time);
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
+    // The slowest run of each benchmark over its arguments.
+    std::map<std::string, double> slowest;
 };
+
+// The slowest run of `what` against a time that a user feels as direct.
+void printSlowest(const RatioReporter& r, const std::string& what, const char* label,
+                  double targetMs)
+{
+    const auto a = r.slowest.find(what);
+    if (a == r.slowest.end())
+        return;
+    const double ms = a->second * 1000;
+    std::printf("%-52s %6.2f ms  (target at most %.0f ms: %s)\n", label, ms, targetMs,
+                ms <= targetMs ? "met" : "MISSED");
+}
 
 void printRatio(const RatioReporter& r, const std::string& what, const std::string& yardstick,
                 const char* label, double target)
@@ -432,6 +502,10 @@ int main(int argc, char** argv)
     printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs, one core",
                "djpeg -scale 1/8, three 24 MP JPEGs in series, one core", "the same on one core",
                1.1);
+    printSlowest(reporter, "view: drag step (preview) 24 MP",
+                 "slowest drag step (preview), 24 MP, any zoom", 8);
+    printSlowest(reporter, "view: release (source box and preview) 24 MP",
+                 "slowest release (source box), 24 MP, any zoom", 50);
     benchmark::Shutdown();
     return 0;
 }

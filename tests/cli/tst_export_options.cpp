@@ -102,13 +102,17 @@ private slots:
         QCOMPARE(options.scale, scale);
     }
 
-    // -a, -b and -c fill the slots 0, 1 and 5.
+    // -a, -b and -c fill the slots 0, 1 and 5, each at the view its --view option gives.
     void slotsOfThePictures()
     {
         const ExportCommand command =
-            parseExportArguments({"-c", "c.jpg", "-a", "a.jpg", "-b", "b.jpg", "-o", "s.bmp"});
+            parseExportArguments({"-c", "c.jpg", "-a", "a.jpg", "-b", "b.jpg", "-o", "s.bmp",
+                                  "--view-c", "1.5,101,-20", "--view-a=8,+0,-0"});
         const std::vector<SlotPicture> given = command.options.slotPictures();
         QCOMPARE(given.size(), std::size_t(3));
+        QCOMPARE(given[0].view, (SlotView{8, 0, 0}));
+        QCOMPARE(given[1].view, SlotView{});
+        QCOMPARE(given[2].view, (SlotView{1.5, 101, -20}));
         QCOMPARE(given[0].slot, 0);
         QCOMPARE(given[0].path, QString("a.jpg"));
         QCOMPARE(given[1].slot, 1);
@@ -161,6 +165,19 @@ private slots:
             << QStringList{"-o", "s.bmp", "--dpi", "300"} << "--dpi";
         QTest::newRow("scale 0") << QStringList{"-o", "s.png", "--scale", "0"} << "--scale";
         QTest::newRow("scale 5") << QStringList{"-o", "s.png", "--scale", "5"} << "--scale";
+        QTest::newRow("zoom below 1")
+            << QStringList{"-a", "a", "-o", "s", "--view-a", "0.9,0,0"} << "0.9,0,0";
+        QTest::newRow("zoom above 8")
+            << QStringList{"-a", "a", "-o", "s", "--view-a", "8.01,0,0"} << "8.01,0,0";
+        QTest::newRow("view of two numbers")
+            << QStringList{"-a", "a", "-o", "s", "--view-a", "1,5"} << "1,5";
+        QTest::newRow("shift not whole")
+            << QStringList{"-a", "a", "-o", "s", "--view-a", "1,0.5,0"} << "1,0.5,0";
+        QTest::newRow("view without its picture")
+            << QStringList{"-a", "a", "-o", "s", "--view-b", "2,0,0"} << "--view-b";
+        QTest::newRow("view given twice")
+            << QStringList{"-a", "a", "-o", "s", "--view-a", "2,0,0", "--view-a=1,0,0"}
+            << "--view-a";
         QTest::newRow("scale without a sheet")
             << QStringList{"--pdf", "p.pdf", "--scale", "2"} << "--scale";
     }

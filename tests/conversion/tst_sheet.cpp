@@ -7,6 +7,7 @@
 
 #include "conversion/sheet.h"
 #include "conversion/workbench.h"
+#include "output/sharp_page.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 
@@ -287,6 +288,61 @@ private slots:
         QCOMPARE(bench.keptPicture(5).image.size(),
                  bench.fileDecodeSizeFor(5, 0)(QSize(3000, 2000))); // what the box needs
         QCOMPARE(bench.keptPicture(5).measured, QSizeF(3000, 2000));
+    }
+
+    // A view moves and zooms a slot's picture in both boxes, the sheet and the sharp sheet; the
+    // default view gives back the boxes as placed. Worked out by hand: a 400 x 400 picture fits
+    // the whole 489 box; at zoom 2 it is 978 wide and may move at most 489, which puts its left
+    // edge at 244.5 and leaves the box's right half red (top) and blue (bottom).
+    void viewsMoveThePictureEverywhere()
+    {
+        QTemporaryDir dir;
+        const QString quadrants = dir.filePath("quadrants.png");
+        const QString checks = dir.filePath("checks.png");
+        QVERIFY(quadrantPicture(400, 400, qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                qRgb(255, 255, 0), qRgb(255, 0, 0))
+                    .save(quadrants));
+        QImage board(1000, 1000, QImage::Format_RGB32);
+        for (int y = 0; y < 1000; ++y)
+            for (int x = 0; x < 1000; ++x)
+                board.setPixel(x, y, (x + y) % 2 ? white : black);
+        QVERIFY(board.save(checks));
+        Workbench bench;
+        QCOMPARE(bench.setView(2, SlotView{2, 5, 5}), SlotView{}); // no picture: nothing moves
+        QVERIFY(bench.fillSlotFromFile(0, quadrants, fitWhole));
+        const QImage source = bench.sourceBox(0).image();
+        const QImage preview = bench.preview(0).image();
+
+        QCOMPARE(bench.setView(0, SlotView{2, 1000, 0}), (SlotView{2, 489, 0}));
+        const Surface& box = bench.sourceBox(0);
+        QCOMPARE(box.point(243, 100), white);
+        QCOMPARE(box.point(245, 100), qRgb(255, 0, 0));
+        QCOMPARE(box.point(488, 100), qRgb(255, 0, 0));
+        QCOMPARE(box.point(488, 400), qRgb(0, 0, 255));
+        QCOMPARE(bench.preview(0).point(71, 30), white);
+        QCOMPARE(bench.preview(0).point(74, 30), qRgb(255, 0, 0));
+        bench.convert();
+        const QImage sharp = sharpSheetImage(bench.sheetDrawing(), 1);
+        const QRgb pieceCentres[] = {white, qRgb(255, 0, 0), white, qRgb(0, 0, 255)};
+        for (int k = 0; k < 4; ++k) {
+            const QPoint centre = pieceCorner(k, 200, 200).toPoint() + QPoint(100, 100);
+            QCOMPARE(bench.canvas().point(centre.x(), centre.y()), pieceCentres[k]);
+            QCOMPARE(sharp.pixel(centre), pieceCentres[k]);
+        }
+
+        QCOMPARE(bench.setView(0, SlotView{}), SlotView{});
+        QVERIFY(bench.sourceBox(0).image() == source && bench.preview(0).image() == preview);
+        QVERIFY(bench.fillSlotFromFile(0, quadrants, fitWhole));
+        QCOMPARE(bench.view(0), SlotView{});
+
+        // Zoomed, the box paints from the kept picture: the one-pixel checks stay sharp.
+        QVERIFY(bench.fillSlotFromFile(1, checks, fitWhole));
+        (void)bench.setView(1, SlotView{4, 0, 0});
+        int edges = 0;
+        for (int x = 200; x < 300; ++x)
+            edges += std::abs(qGray(bench.sourceBox(1).point(x, 244)) -
+                              qGray(bench.sourceBox(1).point(x + 1, 244))) > 100;
+        QVERIFY2(edges >= 40, qPrintable(QString::number(edges)));
     }
 
     // Tabs hang beside the band cells of columns 1, 2, 4, 5, 7, 8, never beside the strips.

@@ -8,8 +8,10 @@
 # for pixel, the sheet that the installed exporter `hakomiru-sheet -a A -b B -c C -o FILE` makes
 # from the same pictures. Then the result window, smaller than the sheet, is scrolled with the
 # keys, the wheel and Shift+wheel: it must show the saved sheet moved by exactly as much, and
-# もどる, unmoved, must bring the main window back. Screenshots of the main window and the result
-# window go to the screenshot folder.
+# もどる, unmoved, must bring the main window back. Back in the main window, 絵A's preview is
+# dragged and 絵C's zoomed with the wheel; the next sheet must equal the exporter's with the same
+# views (--view-a, --view-c). Screenshots of the main window (before and after the views changed)
+# and the result window go to the screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
@@ -247,28 +249,42 @@ result_bar=$((HEIGHT - 577))
 sleep 2
 timeout 20 import -window "$result" "$shots/result-window.png" || fail "no screenshot of the result window"
 
+# Saves the sheet of the result window $1 as $2 through ファイル > 名前をつけて　ほぞん.
+save_sheet() {
+    local result="$1" path="$2" known dialog
+    known=$(program_windows)
+    open_first_menu "$result" "$result_bar"
+    xdo key Down
+    sleep 0.2
+    xdo key Return
+    dialog=$(wait_new_window "the save dialog" "$known")
+    answer_file_dialog "$dialog" "$path"
+    wait_for "the saved sheet" test -s "$path"
+}
+
+# The saved sheet $1 must equal, pixel for pixel, the sheet hakomiru-sheet makes with the options
+# that follow.
+equals_exported_sheet() {
+    local saved="$1" width height differing
+    shift
+    "$sheet_maker" -a "$pictures/a.bmp" -b "$pictures/b.png" -c "$pictures/c.jpg" "$@" \
+        -o "$work/expected.bmp" || fail "$sheet_maker could not make the sheet"
+    read -r width height < <(identify -format '%w %h\n' "$saved")
+    [ "$width $height" = "1702 1302" ] || fail "the saved sheet is ${width}x${height}, expected 1702x1302"
+    differing=$(compare -metric AE "$saved" "$work/expected.bmp" null: 2>&1 || true)
+    if [ "$differing" != "0" ]; then
+        compare "$saved" "$work/expected.bmp" "$shots/difference.png" 2>/dev/null || true
+        fail "the saved sheet differs from the sheet of hakomiru-sheet $* in $differing pixels (see $shots/difference.png)"
+    fi
+    echo "the saved sheet equals the sheet of hakomiru-sheet $*, pixel for pixel"
+}
+
 step "saving through 名前をつけて　ほぞん"
 saved="$work/saved sheet.bmp"
-known=$(program_windows)
-open_first_menu "$result" "$result_bar"
-xdo key Down
-sleep 0.2
-xdo key Return
-dialog=$(wait_new_window "the save dialog" "$known")
-answer_file_dialog "$dialog" "$saved"
-wait_for "the saved sheet" test -s "$saved"
+save_sheet "$result" "$saved"
 
 step "comparing with the sheet of hakomiru-sheet"
-"$sheet_maker" -a "$pictures/a.bmp" -b "$pictures/b.png" -c "$pictures/c.jpg" -o "$work/expected.bmp" ||
-    fail "$sheet_maker could not make the sheet"
-read -r width height < <(identify -format '%w %h\n' "$saved")
-[ "$width $height" = "1702 1302" ] || fail "the saved sheet is ${width}x${height}, expected 1702x1302"
-differing=$(compare -metric AE "$saved" "$work/expected.bmp" null: 2>&1 || true)
-if [ "$differing" != "0" ]; then
-    compare "$saved" "$work/expected.bmp" "$shots/difference.png" 2>/dev/null || true
-    fail "the saved sheet differs from the expected sheet in $differing pixels (see $shots/difference.png)"
-fi
-echo "the saved sheet equals the expected sheet, pixel for pixel"
+equals_exported_sheet "$saved"
 
 step "scrolling the sheet beneath もどる with the keys, the wheel and Shift+wheel"
 # The client area in screenshot $1 must show the saved sheet scrolled by ($2, $3).
@@ -298,4 +314,24 @@ back_button "$work/scrolled.png"
 click_client "$result" 48 32 "$result_bar"
 wait_for "もどる to hide the result window" bash -c "! xwininfo -id $result | grep -q 'Map State: IsViewable'"
 xwininfo -id "$main" | grep -q 'Map State: IsViewable' || fail "もどる did not bring the main window back"
-echo "screenshots: $shots/main-window.png $shots/result-window.png"
+
+step "dragging 絵A 30 pixels to the right and zooming 絵C one wheel notch"
+# 絵A's preview is at (24, 40) of the client area, 絵C's at (328, 40), both 145 pixels. The drag
+# goes in steps, the first within a click's wobble; 30 preview pixels are 101 of the source box.
+# The notch at the centre of 絵C zooms 1.25 times about it.
+xdo mousemove --window "$main" 80 $((112 + main_bar)) mousedown 1
+for x in 84 95 105 110; do
+    xdo mousemove --window "$main" "$x" $((112 + main_bar))
+    sleep 0.1
+done
+xdo mouseup 1
+xdo mousemove --window "$main" $((328 + 72)) $((40 + 72 + main_bar)) click 4
+sleep 0.5
+timeout 20 import -window "$main" "$shots/main-window-views.png" || fail "no screenshot of the main window"
+known=$(program_windows)
+click_client "$main" 308 280 "$main_bar"
+result=$(wait_new_window "the result window" "$known")
+sleep 2
+save_sheet "$result" "$work/moved sheet.bmp"
+equals_exported_sheet "$work/moved sheet.bmp" --view-a 1,101,0 --view-c 1.25,0,0
+echo "screenshots: $shots/main-window.png $shots/result-window.png $shots/main-window-views.png"

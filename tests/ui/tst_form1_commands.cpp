@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "cli/export_options.h"
+#include "cli/sheet_export.h"
 #include "ui/form4.h"
 #include "test_pictures.h"
 #include "window_fixture.h"
@@ -49,6 +51,16 @@ private:
             QTest::mouseClick(program.form1->Picture4(slot), Qt::RightButton);
         else
             program.action(how.toLatin1().constData())->trigger();
+    }
+
+    // A left-button drag from `from` to `to`, through one move.
+    static void drag(QWidget* widget, QPoint from, QPoint to)
+    {
+        QTest::mousePress(widget, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
     }
 
 private slots:
@@ -195,6 +207,106 @@ private slots:
         QCOMPARE(int(program.services.questions.size()), questions);
         QCOMPARE(program.state.currentSlot, questions == 1 ? 1 : 5);
         QCOMPARE(program.services.clipboardReads, 0); // the question was cancelled
+    }
+
+    // Gestures on a filled preview (145 pixels for the 489 of the source box) and the view they
+    // leave, worked out by hand: a drag moves by the movement x 489 / 145, rounded; a wheel notch
+    // zooms 1.25 times keeping the point under the pointer (shift -0.25 x (point - 244.5)); the
+    // picture, 400 x 300 fitted whole (489 x 366.75), moves at most 244 by 183 at zoom 1.
+    void previewGesturesSetTheView_data()
+    {
+        QTest::addColumn<QString>("gestures");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<int>("dy");
+        QTest::newRow("drag 30 right") << "drag 30 0" << 1.0 << 101 << 0;
+        QTest::newRow("drag up and left") << "drag -30 -15" << 1.0 << -101 << -51;
+        QTest::newRow("drag past the limit") << "drag 200 -200" << 1.0 << 244 << -183;
+        QTest::newRow("click without movement") << "drag 0 0" << 1.0 << 0 << 0;
+        QTest::newRow("a click's wobble") << "drag 3 2" << 1.0 << 0 << 0;
+        QTest::newRow("double-click resets") << "drag 30 0,double" << 1.0 << 0 << 0;
+        QTest::newRow("wheel up at the centre") << "wheel 72 72 120" << 1.25 << 0 << 0;
+        QTest::newRow("wheel up off the centre") << "wheel 20 30 120" << 1.25 << 44 << 36;
+        QTest::newRow("half notches add up") << "wheel 20 30 60,wheel 20 30 60" << 1.25 << 44 << 36;
+        QTest::newRow("wheel down at zoom 1") << "wheel 20 30 -120" << 1.0 << 0 << 0;
+        QTest::newRow("arrow keys") << "key right,key down,key down" << 1.0 << 10 << 20;
+        QTest::newRow("plus, and minus back") << "key +,key +,key -" << 1.25 << 0 << 0;
+        QTest::newRow("0 resets") << "key right,key +,key 0" << 1.0 << 0 << 0;
+    }
+    void previewGesturesSetTheView()
+    {
+        QFETCH(QString, gestures);
+        QFETCH(double, zoom);
+        QFETCH(int, dx);
+        QFETCH(int, dy);
+        Program program;
+        const QString file = m_dir.filePath("quadrants.png");
+        QVERIFY(savePicture(
+            quadrantPicture(400, 300, red, green, qRgb(0, 0, 255), qRgb(250, 250, 0), red), file,
+            "png"));
+        program.services.openAnswers = {file};
+        QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+        const QImage placed = program.form1->Picture2(0).image();
+        const Look before = lookOf(*program.form1);
+        SlotPreview* preview = program.form1->Picture4(0);
+
+        QTest::mouseClick(preview, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(preview->hasFocus());
+        QCOMPARE(program.workbench.view(0), SlotView{});
+        for (const QString& gesture : gestures.split(',')) {
+            const QStringList word = gesture.split(' ');
+            if (word[0] == "drag") {
+                drag(preview, QPoint(70, 70), QPoint(70 + word[1].toInt(), 70 + word[2].toInt()));
+            } else if (word[0] == "double") {
+                QTest::mouseDClick(preview, Qt::LeftButton, {}, QPoint(70, 70));
+            } else if (word[0] == "wheel") {
+                const QPointF at(word[1].toInt(), word[2].toInt());
+                QWheelEvent wheel(at, preview->mapToGlobal(at), {}, QPoint(0, word[3].toInt()),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(preview, &wheel);
+            } else {
+                const std::map<QString, Qt::Key> keys = {{"right", Qt::Key_Right},
+                                                         {"down", Qt::Key_Down},
+                                                         {"+", Qt::Key_Plus},
+                                                         {"-", Qt::Key_Minus},
+                                                         {"0", Qt::Key_0}};
+                QTest::keyClick(preview, keys.at(word[1]));
+            }
+        }
+
+        QCOMPARE(program.workbench.view(0), (SlotView{zoom, dx, dy}));
+        // The source box follows; the default view gives back the picture as placed.
+        QCOMPARE(program.form1->Picture2(0).image() == placed, zoom == 1.0 && dx == 0 && dy == 0);
+        QCOMPARE(lookOf(*program.form1), before);
+        QVERIFY(program.services.questions.empty());
+    }
+
+    // The sheet after a drag and a wheel notch is the exporter's with the same views.
+    void draggedSheetIsTheExportersSheet()
+    {
+        Program program;
+        const QString file = m_dir.filePath("photo.jpg");
+        QVERIFY(savePicture(
+            quadrantPicture(1600, 1200, red, green, qRgb(0, 0, 255), qRgb(250, 250, 0), red), file,
+            "jpg"));
+        program.services.openAnswers = {file, file};
+        QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+        QTest::mouseClick(program.form1->Command2(5), Qt::LeftButton);
+        drag(program.form1->Picture4(0), QPoint(40, 70), QPoint(70, 70));
+        QWheelEvent wheel(QPointF(20, 30), QPointF(), {}, QPoint(0, 240), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(program.form1->Picture4(5), &wheel);
+        convert(program);
+
+        ExportOptions options;
+        options.pictures = {file, std::nullopt, file};
+        options.views = {SlotView{1, 101, 0}, SlotView{}, program.workbench.view(5)};
+        options.sheetPath = m_dir.filePath("sheet.bmp");
+        QCOMPARE(program.workbench.view(0), options.views[0]);
+        QCOMPARE(options.views[2].zoom, 1.5625);
+        const Result<MadeSheet> made = makeSheet(options);
+        QVERIFY(made);
+        QVERIFY(made->canvas == program.workbench.canvas().image());
     }
 
     // A new fit mode applies to pictures placed afterwards; placed slots keep theirs.
