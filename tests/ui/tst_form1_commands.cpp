@@ -211,7 +211,8 @@ private slots:
 
     // Gestures on a filled preview (145 pixels for the 489 of the source box) and the view they
     // leave, worked out by hand: a drag moves by the movement x 489 / 145, rounded; a wheel notch
-    // zooms 1.25 times keeping the point under the pointer (shift -0.25 x (point - 244.5)); the
+    // zooms 1.25 times keeping the point under the pointer (shift -0.25 x (point - 244.5), and
+    // from zoom 1.25 with shift d to 1.5625: point - 244.5 - 1.25 x (point - 244.5 - d)); the
     // picture, 400 x 300 fitted whole (489 x 366.75), moves at most 244 by 183 at zoom 1.
     void previewGesturesSetTheView_data()
     {
@@ -227,6 +228,8 @@ private slots:
         QTest::newRow("double-click resets") << "drag 30 0,double" << 1.0 << 0 << 0;
         QTest::newRow("wheel up at the centre") << "wheel 72 72 120" << 1.25 << 0 << 0;
         QTest::newRow("wheel up off the centre") << "wheel 20 30 120" << 1.25 << 44 << 36;
+        QTest::newRow("two notches off the centre")
+            << "wheel 20 30 120,wheel 20 30 120" << 1.5625 << 99 << 81;
         QTest::newRow("half notches add up") << "wheel 20 30 60,wheel 20 30 60" << 1.25 << 44 << 36;
         QTest::newRow("wheel down at zoom 1") << "wheel 20 30 -120" << 1.0 << 0 << 0;
         QTest::newRow("arrow keys") << "key right,key down,key down" << 1.0 << 10 << 20;
