@@ -36,6 +36,8 @@ void SlotPreview::refresh()
         setCursor(Qt::OpenHandCursor);
         setToolTip(viewHint);
     } else {
+        if (hasFocus())
+            focusNextChild();
         setFocusPolicy(Qt::NoFocus);
         unsetCursor();
         setToolTip(QString());
