@@ -56,7 +56,6 @@ void SlotPreview::setView(const SlotView& view)
 {
     (void)m_workbench.setView(m_slot, view);
     update();
-    emit viewChanged();
 }
 
 void SlotPreview::mousePressEvent(QMouseEvent* event)

@@ -29,10 +29,6 @@ public:
     // the preview's pixels.
     void refresh();
 
-signals:
-    // The slot's view was set (the source box painted at it).
-    void viewChanged();
-
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
