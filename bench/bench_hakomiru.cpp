@@ -170,48 +170,25 @@ BENCHMARK(openAndKeep)
 // Moving and zooming a 24 MP photo in its slot (args: zoom x 100, fitMode). A drag step paints the
 // preview at the view under the pointer; the release paints the source box and the preview. Each
 // iteration moves the picture one pixel further, so nothing is painted twice alike.
-struct ViewedSlot
+template <bool release> void viewPainting(benchmark::State& state)
 {
     Workbench bench;
-    explicit ViewedSlot(int fitMode)
-    {
-        (void)bench.fillSlotFromFile(0, photo(6000, 4000), fitMode);
-    }
-};
-
-void viewDragStep(benchmark::State& state)
-{
-    ViewedSlot slot(int(state.range(1)));
-    if (!slot.bench.holdsPicture(0)) {
+    if (!bench.fillSlotFromFile(0, photo(6000, 4000), int(state.range(1)))) {
         state.SkipWithError("the photo did not load");
         return;
     }
     SlotView view{double(state.range(0)) / 100, 0, 0};
     for (auto _ : state) {
         view.dx = (view.dx + 1) % 40;
-        benchmark::DoNotOptimize(slot.bench.paintPreview(0, view));
+        benchmark::DoNotOptimize(release ? bench.setView(0, view) : bench.paintPreview(0, view));
     }
 }
-BENCHMARK(viewDragStep)
+BENCHMARK(viewPainting<false>)
     ->Name("view: drag step (preview) 24 MP")
     ->ArgNames({"zoom%", "fit"})
     ->ArgsProduct({{100, 300, 800}, {fitWhole, fitCover}})
     ->Unit(benchmark::kMillisecond);
-
-void viewRelease(benchmark::State& state)
-{
-    ViewedSlot slot(int(state.range(1)));
-    if (!slot.bench.holdsPicture(0)) {
-        state.SkipWithError("the photo did not load");
-        return;
-    }
-    SlotView view{double(state.range(0)) / 100, 0, 0};
-    for (auto _ : state) {
-        view.dx = (view.dx + 1) % 40;
-        benchmark::DoNotOptimize(slot.bench.setView(0, view));
-    }
-}
-BENCHMARK(viewRelease)
+BENCHMARK(viewPainting<true>)
     ->Name("view: release (source box and preview) 24 MP")
     ->ArgNames({"zoom%", "fit"})
     ->ArgsProduct({{100, 125, 230, 240, 800}, {fitWhole, fitCover}})

@@ -17,6 +17,12 @@ QString pictureOption(const VisibleSlot& slot)
     return QLatin1Char('-') + slot.letter.toLower();
 }
 
+// The option of each visible slot's view: --view-a for 絵A.
+QString viewOption(const VisibleSlot& slot)
+{
+    return QStringLiteral("--view-") + slot.letter.toLower();
+}
+
 QStringList paperNames()
 {
     QStringList names;
@@ -242,7 +248,7 @@ private:
     static std::optional<std::size_t> slotOfViewOption(const QString& name)
     {
         for (std::size_t i = 0; i < visibleSlots.size(); ++i)
-            if (name == QStringLiteral("--view-") + visibleSlots[i].letter.toLower())
+            if (name == viewOption(visibleSlots[i]))
                 return i;
         return std::nullopt;
     }
@@ -278,10 +284,9 @@ private:
             return;
         }
         for (std::size_t i = 0; i < visibleSlots.size(); ++i) {
-            const QString viewOption = QStringLiteral("--view-") + visibleSlots[i].letter.toLower();
-            if (m_seen.contains(viewOption) && !options.pictures[i]) {
+            if (m_seen.contains(viewOption(visibleSlots[i])) && !options.pictures[i]) {
                 fail(QStringLiteral("%1 needs a picture for 絵%2")
-                         .arg(viewOption, visibleSlots[i].letter));
+                         .arg(viewOption(visibleSlots[i]), visibleSlots[i].letter));
                 return;
             }
         }

@@ -90,6 +90,26 @@ SlotView draggedBy(const SlotView& start, QPointF movement, double boxSide, doub
     return moved;
 }
 
+QRect pixelsInBox(const QRectF& holder, QSize pictureSize, QSizeF box)
+{
+    const QRectF visible = holder.intersected(QRectF(QPointF(0, 0), box));
+    if (visible.isEmpty() || pictureSize.isEmpty())
+        return {};
+    const double perX = holder.width() / pictureSize.width();
+    const double perY = holder.height() / pictureSize.height();
+    auto pixel = [](double at, double per, int limit, bool up) {
+        const double v = up ? std::ceil(at / per) + 1 : std::floor(at / per) - 1;
+        return static_cast<int>(std::clamp(v, 0.0, double(limit)));
+    };
+    const int x0 = pixel(visible.left() - holder.left(), perX, pictureSize.width(), false);
+    const int x1 = pixel(visible.right() - holder.left(), perX, pictureSize.width(), true);
+    const int y0 = pixel(visible.top() - holder.top(), perY, pictureSize.height(), false);
+    const int y1 = pixel(visible.bottom() - holder.top(), perY, pictureSize.height(), true);
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 void paintSlotView(Surface& box, const HeldPicture& held, const SlotView& view, int sourceBoxSide)
 {
     box.clear();
@@ -99,11 +119,7 @@ void paintSlotView(Surface& box, const HeldPicture& held, const SlotView& view, 
                               held.fitMode, held.aspectThreshold);
         return;
     }
-    const std::vector<QImage> own =
-        held.ladder.empty() && !held.image.isNull()
-            ? std::vector<QImage>{flattenOnto(held.image, box.backColor())}
-            : std::vector<QImage>{};
-    const std::vector<QImage>& ladder = held.ladder.empty() ? own : held.ladder;
+    const std::vector<QImage>& ladder = held.ladder;
     if (ladder.empty() || sourceBoxSide <= 0)
         return;
     const auto fit = fitPicture(held.measured.width(), held.measured.height(), box.width(),
@@ -119,27 +135,18 @@ void paintSlotView(Surface& box, const HeldPicture& held, const SlotView& view, 
     });
     const QImage& picture = sharpEnough != ladder.end() ? *sharpEnough : ladder.back();
 
-    // Only the picture pixels inside the box, and one more on each side, are painted from: a
-    // zoomed picture reaches far beyond its box.
-    const double perX = double(placed.holderWidth) / picture.width();
-    const double perY = double(placed.holderHeight) / picture.height();
-    auto edge = [](double at, double per, int limit, bool up) {
-        const double v = up ? std::ceil(at / per) + 1 : std::floor(at / per) - 1;
-        return static_cast<int>(std::clamp(v, 0.0, double(limit)));
-    };
-    const double left = -double(placed.offsetX);
-    const double top = -double(placed.offsetY);
-    const int x0 = edge(left, perX, picture.width(), false);
-    const int x1 = edge(left + box.width(), perX, picture.width(), true);
-    const int y0 = edge(top, perY, picture.height(), false);
-    const int y1 = edge(top + box.height(), perY, picture.height(), true);
-    if (x1 <= x0 || y1 <= y0)
+    const QRectF holder(placed.offsetX, placed.offsetY, placed.holderWidth, placed.holderHeight);
+    const QRect part = pixelsInBox(holder, picture.size(), QSizeF(box.width(), box.height()));
+    if (part.isEmpty())
         return;
-    box.paintPicture(picture, static_cast<float>(placed.offsetX + x0 * perX),
-                     static_cast<float>(placed.offsetY + y0 * perY),
-                     static_cast<float>((x1 - x0) * perX), static_cast<float>((y1 - y0) * perY),
-                     static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
-                     static_cast<float>(y1 - y0));
+    const double perX = holder.width() / picture.width();
+    const double perY = holder.height() / picture.height();
+    box.paintPicture(picture, static_cast<float>(holder.left() + part.left() * perX),
+                     static_cast<float>(holder.top() + part.top() * perY),
+                     static_cast<float>(part.width() * perX),
+                     static_cast<float>(part.height() * perY), static_cast<float>(part.left()),
+                     static_cast<float>(part.top()), static_cast<float>(part.width()),
+                     static_cast<float>(part.height()));
 }
 
 } // namespace hakomiru

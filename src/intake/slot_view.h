@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRect>
+#include <QRectF>
 #include <QSizeF>
 
 #include "intake/fit.h"
@@ -39,7 +41,8 @@ inline constexpr int viewKeyStep = 10;
 //   double from about what the source box needs up to the size the slot keeps for the printed
 //   page; every other view paints from the smallest one that is sharp enough;
 // - what the fit is worked out from.
-// A slot may hold only the ladder, once its boxes as placed are kept by other means.
+// A slot may hold only the ladder, once its boxes as placed are kept by other means; the default
+// view then paints nothing.
 struct HeldPicture
 {
     QImage image;
@@ -76,13 +79,17 @@ struct HeldPicture
 [[nodiscard]] SlotView draggedBy(const SlotView& start, QPointF movement, double boxSide,
                                  double sourceBoxSide);
 
+// The whole pixels of a picture of `pictureSize` pixels, placed over `holder` (in box pixels),
+// that show in a box of `box`, with one more on each side to interpolate from, clipped to the
+// picture: a zoomed or covering picture can reach far beyond its box. Empty when none shows.
+[[nodiscard]] QRect pixelsInBox(const QRectF& holder, QSize pictureSize, QSizeF box);
+
 // Paints one box of a slot (its source box, or its preview) with the slot's picture at `view`,
 // the view's shift scaled by the box's side over `sourceBoxSide`. The box is cleared to its
 // BackColor first. The default view paints `held.image` whole, as paintFitted always has; any
-// other view paints only the part that shows, from the smallest picture of the ladder (or, without
-// one, `held.image`) that has at least as many pixels as it is painted with, or the largest.
-// Nothing more is painted when there is no picture to paint from, or for a fit that places
-// nothing.
+// other view paints only the part that shows (pixelsInBox), from the smallest picture of the
+// ladder that has at least as many pixels as it is painted with, or the largest. Nothing more is
+// painted when there is no picture to paint from, or for a fit that places nothing.
 void paintSlotView(Surface& box, const HeldPicture& held, const SlotView& view, int sourceBoxSide);
 
 } // namespace hakomiru

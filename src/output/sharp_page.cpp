@@ -29,33 +29,16 @@ std::pair<QImage, QRectF> preparePicture(const KeptPicture& kept, QSizeF sourceB
     if (!fitted || fitted->holderWidth < 0.5f || fitted->holderHeight < 0.5f)
         return {};
     const Fit viewed = viewedFit(*fitted, kept.view, sourceBox.width(), sourceBox.height(), 1.0);
-    const Fit* fit = &viewed;
-    const QRectF holder(fit->offsetX, fit->offsetY, fit->holderWidth, fit->holderHeight);
-    const QRectF visible = holder.intersected(QRectF(QPointF(0, 0), sourceBox));
-    if (visible.isEmpty())
+    const QRectF holder(viewed.offsetX, viewed.offsetY, viewed.holderWidth, viewed.holderHeight);
+    const QRect shown = pixelsInBox(holder, kept.image.size(), sourceBox);
+    if (shown.isEmpty())
         return {};
-
-    // Only the picture pixels inside the box, and one more on each side to interpolate from, are
-    // taken: a covering panorama can reach far beyond its box.
-    const int width = kept.image.width();
-    const int height = kept.image.height();
-    const double boxPerPixelX = holder.width() / width;
-    const double boxPerPixelY = holder.height() / height;
-    auto pixel = [](double at, double per, int limit, bool up) {
-        const double v = up ? std::ceil(at / per) + 1 : std::floor(at / per) - 1;
-        return static_cast<int>(std::clamp(v, 0.0, double(limit)));
-    };
-    const int x0 = pixel(visible.left() - holder.left(), boxPerPixelX, width, false);
-    const int x1 = pixel(visible.right() - holder.left(), boxPerPixelX, width, true);
-    const int y0 = pixel(visible.top() - holder.top(), boxPerPixelY, height, false);
-    const int y1 = pixel(visible.bottom() - holder.top(), boxPerPixelY, height, true);
-    if (x1 <= x0 || y1 <= y0)
-        return {};
-    QImage part = (x0 == 0 && y0 == 0 && x1 == width && y1 == height)
-                      ? kept.image
-                      : kept.image.copy(x0, y0, x1 - x0, y1 - y0);
-    const QRectF placed(holder.left() + x0 * boxPerPixelX, holder.top() + y0 * boxPerPixelY,
-                        (x1 - x0) * boxPerPixelX, (y1 - y0) * boxPerPixelY);
+    QImage part = shown == kept.image.rect() ? kept.image : kept.image.copy(shown);
+    const double boxPerPixelX = holder.width() / kept.image.width();
+    const double boxPerPixelY = holder.height() / kept.image.height();
+    const QRectF placed(holder.left() + shown.left() * boxPerPixelX,
+                        holder.top() + shown.top() * boxPerPixelY, shown.width() * boxPerPixelX,
+                        shown.height() * boxPerPixelY);
 
     const double wantedWidth = placed.width() * pixelsPerBoxPixel;
     const double wantedHeight = placed.height() * pixelsPerBoxPixel;

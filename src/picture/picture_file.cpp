@@ -301,8 +301,7 @@ private:
             format == "tiff"
                 ? m_headers.tiff.orientation >= 5
                 : m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-        plan.natural = turned ? stored.transposed() : stored;
-        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        plan = sizedPlan(turned ? stored.transposed() : stored);
         plan.cost = m_heldBytes;
         const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
         if (m_reader.format() == "jpeg" && jpeg) {
@@ -324,9 +323,7 @@ private:
             plan.cost += wholeDecodeCost(stored, decodedFormat, !plan.wanted.isValid()) +
                          pixels(plan.wanted) * 4 + readerOverhead(m_headers, stored, bytesPerPixel);
         }
-        if (const std::optional<QString> why = refusal(stored, plan.cost, m_headers))
-            return Failure{*why};
-        return plan;
+        return unlessRefused(plan, stored);
     }
 
     Result<Decoded> decodeWithQt(const Plan& plan)
@@ -348,18 +345,33 @@ private:
         return decoded;
     }
 
+    // A plan for a picture shown at `natural`, reduced to what the caller asks for; its cost is
+    // the caller's to add.
+    [[nodiscard]] Plan sizedPlan(QSize natural) const
+    {
+        Plan plan;
+        plan.natural = natural;
+        plan.wanted = wantedSize(natural, m_decodeSizeFor);
+        return plan;
+    }
+
+    // `plan`, unless its cost is beyond the budget, or beyond what the file's bytes can back for
+    // a picture claiming `claimed` (as stored).
+    [[nodiscard]] Result<Plan> unlessRefused(const Plan& plan, QSize claimed) const
+    {
+        if (const std::optional<QString> why = refusal(claimed, plan.cost, m_headers))
+            return Failure{*why};
+        return plan;
+    }
+
     Result<Plan> planOwnBmp()
     {
         const BmpLayout& layout = m_headers.bmp;
-        Plan plan;
-        plan.natural = layout.size;
-        plan.wanted = wantedSize(layout.size, m_decodeSizeFor);
+        Plan plan = sizedPlan(layout.size);
         const bool alpha = layout.masks[3] != 0;
         plan.cost = m_heldBytes + pixels(layout.size) * 4 + pixels(plan.wanted) * 4 +
                     (alpha && !plan.wanted.isValid() ? pixels(layout.size) * 4 : 0);
-        if (const std::optional<QString> why = refusal(layout.size, plan.cost, m_headers))
-            return Failure{*why};
-        return plan;
+        return unlessRefused(plan, layout.size);
     }
 
     // Qt's reader reads such a picture right when the colour's chunk is left out, in 16 bits a
@@ -367,14 +379,10 @@ private:
     Result<Plan> planKeyedPng()
     {
         const PngChunks& png = m_headers.png;
-        Plan plan;
-        plan.natural = png.size;
-        plan.wanted = wantedSize(png.size, m_decodeSizeFor);
+        Plan plan = sizedPlan(png.size);
         plan.cost = m_heldBytes + m_headers.fileBytes + pixels(png.size) * (8 + 4) +
                     pixels(plan.wanted) * 4 + (plan.wanted.isValid() ? 0 : pixels(png.size) * 4);
-        if (const std::optional<QString> why = refusal(png.size, plan.cost, m_headers))
-            return Failure{*why};
-        return plan;
+        return unlessRefused(plan, png.size);
     }
 
     Result<Decoded> decodeKeyedPng()
@@ -430,17 +438,13 @@ private:
         if (!opened)
             return opened.failure();
         m_heif = std::move(opened.value());
-        Plan plan;
-        plan.natural = m_heif->size();
-        plan.wanted = wantedSize(plan.natural, m_decodeSizeFor);
+        Plan plan = sizedPlan(m_heif->size());
         // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
         // libheif's); kept whole, it is flattened onto the box colour (another).
         const qint64 whole = pixels(plan.natural);
         plan.cost = m_heldBytes + fileBytes + whole * m_heif->decodingBytesPerPixel() +
                     (m_heif->hasAlpha() ? whole * 4 : 0) + pixels(plan.wanted) * 4;
-        if (const std::optional<QString> why = refusal(plan.natural, plan.cost, m_headers))
-            return Failure{*why};
-        return plan;
+        return unlessRefused(plan, plan.natural);
     }
 
     Result<Decoded> decodeHeif(const Plan& plan)
