@@ -6,12 +6,12 @@ namespace hakomiru {
 
 // clang-format off
 const std::array<Cell, pieceCount> PieceLayout = {{
-    {2, 7}, {2, 2}, {5, 7}, {5, 2},   // slot 0 (絵A)
-    {2, 8}, {2, 1}, {5, 8}, {5, 1},   // slot 1 (絵B), quarters turned
+    {2, 7}, {2, 2}, {5, 7}, {5, 2},   // slot 0 (絵A): beside the band ends
+    {2, 8}, {2, 1}, {5, 8}, {5, 1},   // slot 1 (絵B): band ends
     {6, 3}, {6, 6}, {1, 3}, {1, 6},   // slot 2: strip ends
     {2, 4}, {2, 5}, {5, 4}, {5, 5},   // slot 3: band middles
     {2, 3}, {2, 6}, {5, 3}, {5, 6},   // slot 4: crossings
-    {3, 6}, {3, 3}, {4, 6}, {4, 3},   // slot 5 (絵C): strip middles
+    {3, 3}, {3, 6}, {4, 3}, {4, 6},   // slot 5 (絵C): strip middles
 }};
 // clang-format on
 

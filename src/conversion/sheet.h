@@ -60,40 +60,36 @@ extern const std::array<Cell, pieceCount> PieceLayout;
 [[nodiscard]] QSize sheetCanvasSize(const Surface& pieceBox0);
 
 // Cuts each of the six slot pictures into its quarters: piece 4 * i + j gets quarter j (0 top-left,
-// 1 top-right, 2 bottom-left, 3 bottom-right) of source box i, point-sampled, turned a quarter turn
-// for slot 1 and upright for the others. Sizes come from source box 0 and piece box 0 only,
-// rounded to whole pixels (ties to even). A piece pixel whose source lies outside the bound test
-// keeps its colour; the pieces are not cleared first. Piece 24 is never touched.
+// 1 top-right, 2 bottom-left, 3 bottom-right) of source box i, point-sampled and upright, so that
+// each slot's picture comes out whole on the folded box. Sizes come from source box 0 and piece
+// box 0 only, rounded to whole pixels (ties to even). A piece pixel whose source lies outside the
+// bound test keeps its colour; the pieces are not cleared first. Piece 24 is never touched.
 // ASSUMES: sourceBoxes has at least slotCount boxes and pieceBoxes at least pieceCount, none of
 // piece size 0.
 void CutQuarterPieces(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes);
 
 // One axis of a piece as CutQuarterPieces reads it: piece coordinate v takes the source coordinate
-// offset + step * v, rounded as the cut rounds it. A `nested` axis is summed as
-// offset + (offset + step * v), the grouping the turned quarters 1 and 3 have always had.
+// offset + step * v, rounded as the cut rounds it.
 struct QuarterAxis
 {
     double offset = 0;
     double step = 0;
-    bool nested = false;
 };
 
-// Where piece 4 * slot + quarter reads its source box: along x and along y of the piece. For the
-// turned quarters (slot 1) the piece's x runs along the source's rows and its y along its columns.
+// Where a piece of quarter 0..3 reads its slot's source box: along x and along y of the piece.
 struct QuarterMap
 {
-    bool turned = false;
     QuarterAxis alongX;
     QuarterAxis alongY;
 };
 
-// The map of one piece for source boxes of `sourceBox` and piece boxes of `pieceBox` pixels
+// The map of one quarter for source boxes of `sourceBox` and piece boxes of `pieceBox` pixels
 // (whole, positive sizes; the cut rounds them to 16-bit integers first).
-[[nodiscard]] QuarterMap quarterMap(int slot, int quarter, QSize sourceBox, QSize pieceBox);
+[[nodiscard]] QuarterMap quarterMap(int quarter, QSize sourceBox, QSize pieceBox);
 
 // The same map as a transform of continuous coordinates, from the piece box onto the source box:
-// the piece's square covers exactly the quarter it is cut from (turned for slot 1).
-[[nodiscard]] QTransform pieceToSourceBox(int slot, int quarter, QSize sourceBox, QSize pieceBox);
+// the piece's square covers exactly the quarter it is cut from.
+[[nodiscard]] QTransform pieceToSourceBox(int quarter, QSize sourceBox, QSize pieceBox);
 
 // The top-left corner of piece k's cell on the canvas, for pieces of W x H pixels, as PlacePieces
 // places it.

@@ -102,7 +102,7 @@ QImage SharpPieces::piece(int k, QSize size)
     const QTransform toSource =
         QTransform::fromScale(pieceSize.width() / size.width(),
                               pieceSize.height() / size.height()) *
-        pieceToSourceBox(slot, k % 4, m_drawing.sourceBox, m_drawing.pieceBox);
+        pieceToSourceBox(k % 4, m_drawing.sourceBox, m_drawing.pieceBox);
     painter.setTransform(toSource.inverted());
     painter.drawImage(m_prepared.inSourceBox, m_prepared.image);
     painter.end();

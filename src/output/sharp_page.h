@@ -20,7 +20,7 @@ inline constexpr int maximumPictureDpi = 600;
 
 // The pictures of the 24 pieces of a drawing at any size. Each slot's kept picture is fitted into
 // the source box as the slot's boxes were painted, at the slot's view, and each piece shows the
-// same quarter of it (turned for slot 1) as the cut piece does: averaged where the kept picture has
+// same quarter of it as the cut piece does: averaged where the kept picture has
 // more pixels than the piece's picture, interpolated where it has fewer.
 class SharpPieces
 {
@@ -53,7 +53,7 @@ private:
 // pixels (the painter's transform is ignored and left as it was), without looking at the canvas:
 // - the canvas's BackColor over the whole rectangle;
 // - each of the 24 pieces from its slot's kept picture, fitted into the source box as the slot's
-//   boxes were painted (at the slot's view), cut into the same quarter (turned for slot 1) and laid
+//   boxes were painted (at the slot's view), cut into the same quarter and laid
 //   in its cell; each piece is a picture of its own at `picturesPerDevicePixel` times the device's
 //   pixels, averaged where the kept picture is larger and interpolated where it is smaller; the
 //   piece covers the whole device pixels nearest its rectangle, so neighbouring pieces meet without

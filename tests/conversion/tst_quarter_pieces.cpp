@@ -42,21 +42,10 @@ int nearest(double v)
     return int(std::nearbyint(v)); // the default rounding mode rounds ties to even
 }
 
-// The source pixel of piece pixel (x, y) of slot i, quarter j, straight from the two tables.
-QPoint tableSource(int i, int j, int x, int y, int W, int H, double kx, double ky)
+// The source pixel of piece pixel (x, y) of quarter j, straight from the table. Every slot's
+// quarters are upright, 絵B's too: turned quarters never make one picture on the folded box.
+QPoint tableSource(int j, int x, int y, int W, int H, double kx, double ky)
 {
-    if (i == 1) {
-        switch (j) {
-        case 0:
-            return {nearest(kx * y), nearest(W / 2.0 + ky * (-x))};
-        case 1:
-            return {nearest(H / 2.0 + (H / 2.0 + kx * (-y))), nearest(ky * x)};
-        case 2:
-            return {nearest(H / 2.0 + kx * (-y)), nearest(W / 2.0 + ky * x)};
-        default:
-            return {nearest(H / 2.0 + kx * y), nearest(W / 2.0 + (W / 2.0 + ky * (-x)))};
-        }
-    }
     switch (j) {
     case 0:
         return {nearest(kx * x), nearest(ky * y)};
@@ -86,10 +75,13 @@ private slots:
         QTest::newRow("piece 2") << 2 << QPoint(0, 0) << QPoint(0, 244);
         QTest::newRow("piece 3") << 3 << QPoint(0, 0) << QPoint(244, 244);
         QTest::newRow("piece 1 at (1, 0)") << 1 << QPoint(1, 0) << QPoint(246, 0);
-        QTest::newRow("piece 4") << 4 << QPoint(0, 0) << QPoint(0, 244);
-        QTest::newRow("piece 5") << 5 << QPoint(0, 0) << QPoint(489, 0);
-        QTest::newRow("piece 6") << 6 << QPoint(0, 0) << QPoint(244, 244);
-        QTest::newRow("piece 7") << 7 << QPoint(0, 0) << QPoint(244, 489);
+        // 絵B (pieces 4..7) is cut upright like the others; its quarters used to be turned, which
+        // left 絵B in pieces on the folded box.
+        QTest::newRow("piece 4") << 4 << QPoint(0, 0) << QPoint(0, 0);
+        QTest::newRow("piece 5") << 5 << QPoint(0, 0) << QPoint(244, 0);
+        QTest::newRow("piece 6") << 6 << QPoint(0, 0) << QPoint(0, 244);
+        QTest::newRow("piece 7 last pixel") << 7 << QPoint(199, 199) << QPoint(488, 488);
+        QTest::newRow("piece 5 at (7, 3)") << 5 << QPoint(7, 3) << QPoint(253, 4);
         QTest::newRow("piece 20 last pixel") << 20 << QPoint(199, 199) << QPoint(243, 243);
     }
     void workedPixels()
@@ -120,7 +112,7 @@ private slots:
             for (int j = 0; j < 4; ++j)
                 for (int y = 0; y < 200; ++y)
                     for (int x = 0; x < 200; ++x) {
-                        const QPoint s = tableSource(i, j, x, y, 489, 489, k, k);
+                        const QPoint s = tableSource(j, x, y, 489, 489, k, k);
                         QVERIFY(s.x() >= 0 && s.x() <= 489 && s.y() >= 0 && s.y() <= 489);
                         const QRgb expected = (s.x() == 489 || s.y() == 489)
                                                   ? back
@@ -138,25 +130,23 @@ private slots:
                 QCOMPARE(pieces[24].point(x, y), qRgb(99, 99, 99));
     }
 
-    // The continuous map of each piece covers exactly its quarter of the source box (turned for
-    // slot 1 as the cut turns it) and takes each piece pixel's centre near the centre of the
-    // source pixel the cut reads for it: within rounding, and the cut's samples along a turned
-    // axis that runs backwards lie up to 1.1 pixels behind (the first is the quarter's last row).
+    // The continuous map of each piece covers exactly its quarter of the source box and takes
+    // each piece pixel's centre near the centre of the source pixel the cut reads for it.
     void continuousMapFollowsTheCut()
     {
         const double k = 244.5 / 200;
         for (int i = 0; i < slotCount; ++i)
             for (int j = 0; j < 4; ++j) {
-                const QTransform map = pieceToSourceBox(i, j, QSize(489, 489), QSize(200, 200));
+                const QTransform map = pieceToSourceBox(j, QSize(489, 489), QSize(200, 200));
                 const QRectF quarter(j % 2 ? 244.5 : 0, j / 2 ? 244.5 : 0, 244.5, 244.5);
                 QCOMPARE(map.mapRect(QRectF(0, 0, 200, 200)), quarter);
                 for (int y = 0; y < 200; y += 7)
                     for (int x = 0; x < 200; x += 7) {
                         const QPointF centre =
-                            QPointF(tableSource(i, j, x, y, 489, 489, k, k)) + QPointF(0.5, 0.5);
+                            QPointF(tableSource(j, x, y, 489, 489, k, k)) + QPointF(0.5, 0.5);
                         const QPointF mapped = map.map(QPointF(x + 0.5, y + 0.5));
-                        if (std::abs(mapped.x() - centre.x()) > 1.65 ||
-                            std::abs(mapped.y() - centre.y()) > 1.65)
+                        if (std::abs(mapped.x() - centre.x()) > 0.65 ||
+                            std::abs(mapped.y() - centre.y()) > 0.65)
                             QFAIL(qPrintable(QStringLiteral("piece %1 pixel (%2, %3)")
                                                  .arg(4 * i + j)
                                                  .arg(x)

@@ -74,11 +74,13 @@ private slots:
         QTest::newRow("piece 4") << 4 << QPoint(1451, 201);
         QTest::newRow("piece 8") << 8 << QPoint(451, 1001);
         QTest::newRow("piece 0") << 0 << QPoint(1251, 201);
-        QTest::newRow("piece 23") << 23 << QPoint(451, 601);
+        // 絵C's quarters stand in their own columns, left quarters in column 3 and right ones in
+        // column 6, so that 絵C is whole on the folded box; they used to stand the other way round.
+        QTest::newRow("piece 23") << 23 << QPoint(1051, 601);
         // The other 18 cells, from the map of the net (rows 1..6 at y = 1, 201, .. 1001; columns
         // 1..8 at x = 51, 251, .. 1451): band rows 2 and 5 hold 5 1 16 12 13 17 0 4 and
-        // 7 3 18 14 15 19 2 6; strip columns 3 and 6 hold, in rows 1, 3, 4 and 6, 10 21 23 8
-        // and 11 20 22 9.
+        // 7 3 18 14 15 19 2 6; strip columns 3 and 6 hold, in rows 1, 3, 4 and 6, 10 20 22 8
+        // and 11 21 23 9.
         QTest::newRow("piece 1") << 1 << QPoint(251, 201);
         QTest::newRow("piece 2") << 2 << QPoint(1251, 801);
         QTest::newRow("piece 3") << 3 << QPoint(251, 801);
@@ -94,9 +96,9 @@ private slots:
         QTest::newRow("piece 17") << 17 << QPoint(1051, 201);
         QTest::newRow("piece 18") << 18 << QPoint(451, 801);
         QTest::newRow("piece 19") << 19 << QPoint(1051, 801);
-        QTest::newRow("piece 20") << 20 << QPoint(1051, 401);
-        QTest::newRow("piece 21") << 21 << QPoint(451, 401);
-        QTest::newRow("piece 22") << 22 << QPoint(1051, 601);
+        QTest::newRow("piece 20") << 20 << QPoint(451, 401);
+        QTest::newRow("piece 21") << 21 << QPoint(1051, 401);
+        QTest::newRow("piece 22") << 22 << QPoint(451, 601);
     }
     void piecesLandInTheirCells()
     {
@@ -113,7 +115,8 @@ private slots:
                      box.point(p.x(), p.y()));
     }
 
-    // Each cell shows the right quarter of the right slot; slot 1's quarters are turned.
+    // Each cell shows the right quarter of the right slot, upright (絵B's quarters too: turned,
+    // they never made one picture on the folded box).
     void everyCellShowsItsQuarter()
     {
         Sheet sheet;
@@ -126,16 +129,11 @@ private slots:
             QVERIFY2(sheet.canvas.point(corner.x() + 100, corner.y() + 100) ==
                          quadrantColor(slot, quarter),
                      qPrintable(QStringLiteral("piece %1").arg(k)));
-            // The marker sits in the top-left corner of quarter 0: upright it stays top-left,
-            // slot 1's quarter 0 turns a quarter clockwise and shows it top-right.
+            // The marker sits in the top-left corner of quarter 0, and upright stays there.
             if (quarter == 0) {
-                const QPoint markerAt = slot == 1 ? QPoint(195, 4) : QPoint(4, 4);
-                const QPoint otherCorner = slot == 1 ? QPoint(4, 4) : QPoint(195, 4);
-                QCOMPARE(sheet.canvas.point(corner.x() + markerAt.x(), corner.y() + markerAt.y()),
-                         markerColor);
-                QCOMPARE(
-                    sheet.canvas.point(corner.x() + otherCorner.x(), corner.y() + otherCorner.y()),
-                    quadrantColor(slot, 0));
+                QCOMPARE(sheet.canvas.point(corner.x() + 4, corner.y() + 4), markerColor);
+                QCOMPARE(sheet.canvas.point(corner.x() + 195, corner.y() + 4),
+                         quadrantColor(slot, 0));
             }
         }
         // The layout as a map: 24 pieces in 24 distinct cells of the two bands and two strips.
