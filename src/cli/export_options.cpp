@@ -179,6 +179,10 @@ private:
             if (once(name))
                 if (const auto path = value(name, attached))
                     options.svgPath = *path;
+        } else if (name == QLatin1String("--box")) {
+            if (once(name))
+                if (const auto path = value(name, attached))
+                    options.boxPath = *path;
         } else if (name == QLatin1String("--dpi")) {
             if (once(name))
                 if (const auto number = value(name, attached))
@@ -278,9 +282,10 @@ private:
     void check()
     {
         const ExportOptions& options = m_command.options;
-        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty() && options.svgPath.isEmpty()) {
-            fail(QStringLiteral(
-                "nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf, --svg SHEET.svg or more"));
+        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty() &&
+            options.svgPath.isEmpty() && options.boxPath.isEmpty()) {
+            fail(QStringLiteral("nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf, --svg "
+                                "SHEET.svg, --box BOX.png or more"));
             return;
         }
         for (std::size_t i = 0; i < visibleSlots.size(); ++i) {
@@ -302,10 +307,11 @@ private:
             return;
         }
         // An output may not replace another output or one of the pictures it is made from.
-        const std::array<std::pair<QString, QString>, 3> outputs = {
+        const std::array<std::pair<QString, QString>, 4> outputs = {
             std::pair{QStringLiteral("-o"), options.sheetPath},
             std::pair{QStringLiteral("--pdf"), options.pdfPath},
-            std::pair{QStringLiteral("--svg"), options.svgPath}};
+            std::pair{QStringLiteral("--svg"), options.svgPath},
+            std::pair{QStringLiteral("--box"), options.boxPath}};
         for (std::size_t i = 0; i < outputs.size(); ++i)
             for (std::size_t j = i + 1; j < outputs.size(); ++j)
                 if (!outputs[i].second.isEmpty() && !outputs[j].second.isEmpty() &&
@@ -356,6 +362,7 @@ QString exportUsage(const QString& programName)
                "       %2 [-o SHEET.bmp [--scale 1|2|3|4]]\n"
                "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi 300..600]\n"
                "       %2 [--paper %3 --orientation landscape|portrait]\n"
+               "       %2 [--box BOX.png]\n"
                "\n"
                "Makes the paper-craft sheet of ハコミル from up to three pictures, without a "
                "window.\n"
@@ -382,6 +389,10 @@ QString exportUsage(const QString& programName)
                "  --svg SHEET.svg write the sheet as an SVG drawing, sized as printed on the\n"
                "                  page: pictures at --dpi, the lines in two layers, \"cut\"\n"
                "                  (the outlines of the net) and \"fold\" (every other line)\n"
+               "  --box BOX.png   write the folded box as a PNG picture: its three states\n"
+               "                  side by side (flat, folded about the vertical middle, folded\n"
+               "                  about the horizontal middle), each showing one of the\n"
+               "                  pictures, as the box window draws them\n"
                "  --dpi N         the resolution of the pictures on the page and in the\n"
                "                  drawing (300 to 600, default 300)\n"
                "  --paper %3\n"
@@ -391,7 +402,7 @@ QString exportUsage(const QString& programName)
                "  --help          show this text\n"
                "  --version       show the version\n"
                "\n"
-               "At least one of -o, --pdf and --svg is needed. An existing file is replaced\n"
+               "At least one of -o, --pdf, --svg and --box is needed. An existing file is replaced\n"
                "whole, or left as it was when it cannot be written.\n"
                "\n"
                "Exit status: 0 written, 1 a picture could not be read or a file not written,\n"

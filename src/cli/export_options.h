@@ -41,6 +41,8 @@ struct ExportOptions
     QString pdfPath;
     // Where the sheet goes as an SVG drawing with cut and fold layers; empty for none.
     QString svgPath;
+    // Where the folded box goes as a PNG picture, its three states side by side; empty for none.
+    QString boxPath;
     // The resolution of the pictures on the PDF page and in the SVG drawing, 300 to 600 dpi.
     int pictureDpi = 300;
     // The paper and orientation of the page, as the print settings number them: paperSize as
@@ -78,7 +80,7 @@ struct ExportCommand
 // whatever it begins with, or follows "=" in the same argument for the long options
 // (--fit=cover). "--" ends the options: the arguments after it are pictures for 絵A, 絵B and 絵C
 // in that order. Each option may be given once. A view (--view-a ZOOM,DX,DY) needs its slot's
-// picture. At least one of -o, --pdf and --svg is needed;
+// picture. At least one of -o, --pdf, --svg and --box is needed;
 // --paper, --orientation and --dpi only go with --pdf or --svg, --scale only with -o; no two of the
 // files may be the same.
 [[nodiscard]] ExportCommand parseExportArguments(const QStringList& arguments);

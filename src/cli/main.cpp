@@ -8,6 +8,7 @@
 
 #include "cli/export_options.h"
 #include "cli/sheet_export.h"
+#include "output/box_drawing.h"
 #include "output/page_layout.h"
 #include "output/sharp_page.h"
 #include "output/sheet_file.h"
@@ -129,6 +130,17 @@ int main(int argc, char* argv[])
             return exitFailed;
         }
         files.push_back({std::move(svg.value()), options.svgPath});
+    }
+
+    if (!options.boxPath.isEmpty()) {
+        Result<QByteArray> box =
+            encodeSheetFile(boxStatesPicture(BoxPictures(sheet->canvas)), QStringLiteral(".png"));
+        if (!box) {
+            complain(
+                QStringLiteral("cannot write %1: %2").arg(quoted(options.boxPath), box.error()));
+            return exitFailed;
+        }
+        files.push_back({std::move(box.value()), options.boxPath});
     }
 
     const Result<void> written = writeFilesSafely(files);

@@ -167,8 +167,8 @@ void paintBox(QPainter& painter, const QRectF& target, const BoxPictures& pictur
 QMatrix4x4 startingTurn(const Box& box, int state)
 {
     QMatrix4x4 tilt;
-    tilt.rotate(-14, 1, 0, 0);
-    tilt.rotate(24, 0, 1, 0);
+    tilt.rotate(16, 1, 0, 0);
+    tilt.rotate(-26, 0, 1, 0);
     return tilt * facingView(box, state);
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "conversion/workbench.h"
+#include "ui/box_window.h"
 #include "surface/program_title.h"
 #include "ui/decoration.h"
 #include "ui/end_program.h"
@@ -64,6 +65,11 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
     print->setObjectName(QStringLiteral("mnuprint"));
     print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(print, &QAction::triggered, this, &Form2::mnuprint_Click);
+    // The sheet folded into its box, before it is printed.
+    QAction* box = m_mnufile2->addAction(QStringLiteral("ハコを　みる"));
+    box->setObjectName(QStringLiteral("mnubox"));
+    box->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    connect(box, &QAction::triggered, this, &Form2::mnubox_Click);
 
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
     centreOnScreen(this);
@@ -88,8 +94,16 @@ QPushButton* Form2::Command1(int index) const
     return index == 1 ? m_command1 : nullptr;
 }
 
+BoxWindow* Form2::boxWindow() const
+{
+    return m_box.data();
+}
+
 void Form2::showResult()
 {
+    // An open box window folds the new sheet.
+    if (m_box)
+        m_box->setSheet(m_workbench.canvas().image());
     m_view->scrollToCorner();
     bringForward();
 }
@@ -131,6 +145,19 @@ void Form2::mnuprint_Click()
     m_form3->show();
     m_form3->raise();
     m_form3->activateWindow();
+}
+
+void Form2::mnubox_Click()
+{
+    // Made on first use, over the result window; closing it only hides it.
+    if (m_box.isNull()) {
+        m_box = new BoxWindow(this);
+        m_box->move(geometry().center() - m_box->rect().center());
+    }
+    m_box->setSheet(m_workbench.canvas().image());
+    m_box->show();
+    m_box->raise();
+    m_box->activateWindow();
 }
 
 void Form2::printSheet()

@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace hakomiru {
 
+class BoxWindow;
 class Form3;
 class PictureBox;
 class PlatformServices;
@@ -47,6 +48,8 @@ public:
     [[nodiscard]] QMenu* fileMenu() const { return m_mnufile2; }
     // The print settings dialog while it is loaded, otherwise null.
     [[nodiscard]] Form3* printSettings() const;
+    // The box window once it has been opened, otherwise null.
+    [[nodiscard]] BoxWindow* boxWindow() const;
     // The printer the sheet goes to; it keeps its settings for the whole run.
     [[nodiscard]] QPrinter& printer() { return *m_printer; }
 
@@ -68,6 +71,7 @@ private slots:
     void Command1_Click();
     void mnusave_Click();
     void mnuprint_Click();
+    void mnubox_Click();
 
 private:
     // Shows the window again, not modal, and brings it to the front; the sheet keeps its scroll.
@@ -83,6 +87,7 @@ private:
     QMenu* m_mnufile2 = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     QPointer<Form3> m_form3;
+    QPointer<BoxWindow> m_box;
 };
 
 } // namespace hakomiru

@@ -10,6 +10,8 @@
 #include <QScrollBar>
 
 #include "window_fixture.h"
+#include "conversion/box.h"
+#include "ui/box_window.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "test_pictures.h"
@@ -18,6 +20,15 @@ using namespace hakomiru;
 using namespace hakomiru::testing;
 
 namespace {
+
+bool samePose(const BoxPose& a, const BoxPose& b)
+{
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if ((a[k].origin - b[k].origin).length() > 1e-3f ||
+            (a[k].across - b[k].across).length() > 1e-3f)
+            return false;
+    return true;
+}
 
 const QRgb red = qRgb(220, 20, 30);
 
@@ -64,7 +75,7 @@ private slots:
         QCOMPARE(form2->menuBar()->actions().size(), 1);
         QCOMPARE(form2->fileMenu()->title(), QString("ファイル"));
         const QList<QAction*> items = form2->fileMenu()->actions();
-        QCOMPARE(items.size(), 3);
+        QCOMPARE(items.size(), 4);
         QCOMPARE(items[0]->objectName(), QString("mnusave"));
         QCOMPARE(items[0]->text(), QString("名前をつけて　ほぞん"));
         QCOMPARE(items[0]->shortcut(), QKeySequence("Ctrl+S"));
@@ -72,6 +83,9 @@ private slots:
         QCOMPARE(items[2]->objectName(), QString("mnuprint"));
         QCOMPARE(items[2]->text(), QString("いんさつ"));
         QCOMPARE(items[2]->shortcut(), QKeySequence("Ctrl+P"));
+        QCOMPARE(items[3]->objectName(), QString("mnubox"));
+        QCOMPARE(items[3]->text(), QString("ハコを　みる"));
+        QCOMPARE(items[3]->shortcut(), QKeySequence("Ctrl+B"));
 
         // Resizing the window moves nothing and scales nothing; beyond the canvas lies the colour
         // of title-bar text (once the scroll bars, no longer needed, are gone).
@@ -252,6 +266,47 @@ private slots:
         QVERIFY(QFileInfo(pdf).size() > 0);
         QCOMPARE(form2->printer().pageLayout().pageSize().id(), QPageSize::A4);
         QCOMPARE(form2->printer().pageLayout().orientation(), QPageLayout::Landscape);
+    }
+
+    // ハコを　みる shows the sheet folded; the keys and buttons move it to the state that shows
+    // each picture and the moves end there, the folding of the sheet ends in the slab, and a new
+    // sheet is folded anew in the open window.
+    void boxWindow()
+    {
+        Program program;
+        program.services.clipboard = solidPicture(40, 40, red);
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        Form2* form2 = program.form1->form2();
+        form2->findChild<QAction*>("mnubox")->trigger();
+        BoxWindow* window = form2->boxWindow();
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), QString("ハコミル"));
+        QCOMPARE(window->parentWidget(), form2);
+        BoxView* view = window->view();
+        const Box& box = sheetBox();
+        QTest::keyClick(view, Qt::Key_A); // 絵A: folded about the vertical middle
+        QVERIFY(view->moving());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->moving(), 3000);
+        QCOMPARE(view->state(), int(verticalFoldState));
+        QVERIFY(samePose(view->pose(), statePose(box, verticalFoldState)));
+        const QImage showingA = view->grab().toImage();
+        QTest::mouseClick(window->button(u'C'), Qt::LeftButton); // through the slab
+        QTRY_VERIFY_WITH_TIMEOUT(!view->moving(), 3000);
+        QVERIFY(samePose(view->pose(), statePose(box, horizontalFoldState)));
+        QTest::keyClick(view, Qt::Key_F);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->moving(), 8000);
+        QCOMPARE(view->state(), int(slabState));
+        QVERIFY(samePose(view->pose(), statePose(box, slabState)));
+
+        QTest::keyClick(view, Qt::Key_A);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->moving(), 3000);
+        QCOMPARE(view->grab().toImage(), showingA);
+        program.services.clipboard = solidPicture(40, 40, qRgb(0, 0, 200));
+        program.action("mnupaste1")->trigger();
+        convert(program);
+        QVERIFY(view->grab().toImage() != showingA);
     }
 };
 
