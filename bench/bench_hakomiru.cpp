@@ -21,11 +21,13 @@
 #include <QTemporaryDir>
 
 #include "cli/sheet_export.h"
+#include "conversion/box.h"
 #include "conversion/sheet.h"
 #include "conversion/workbench.h"
 #include "intake/fit.h"
 #include "intake/slot_intake.h"
 #include "intake/slot_view.h"
+#include "output/box_drawing.h"
 #include "output/sheet_file.h"
 #include "picture/picture_file.h"
 #include "surface/surface.h"
@@ -400,6 +402,30 @@ BENCHMARK(sharpYardstick)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// One frame of the box window's 600 x 600 view, drawn from the sheet (200 pixels a cell): each
+// state as first shown (0..2), and the flat sheet half folded (3).
+void boxFrame(benchmark::State& state)
+{
+    Sheet sheet;
+    sheet.bench.convert();
+    const BoxPictures pictures(sheet.bench.canvas().image());
+    const Box& box = sheetBox();
+    const int which = int(state.range(0));
+    const BoxPose pose = which < boxStateCount ? statePose(box, which) : foldingPose(box, 0.5f);
+    const QMatrix4x4 turn = startingTurn(box, which < boxStateCount ? which : slabState);
+    QImage frame(600, 600, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&frame);
+        paintBox(painter, frame.rect(), pictures, pose, turn);
+        painter.end();
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+}
+BENCHMARK(boxFrame)
+    ->Name("box: one 600 x 600 frame")
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond);
+
 // Collects the mean time of every benchmark so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter
 {
@@ -479,6 +505,8 @@ int main(int argc, char** argv)
     printRatio(reporter, "hakomiru-sheet, three 24 MP JPEGs, one core",
                "djpeg -scale 1/8, three 24 MP JPEGs in series, one core", "the same on one core",
                1.1);
+    printSlowest(reporter, "box: one 600 x 600 frame",
+                 "slowest frame of the box, 600 x 600, any state", 16);
     printSlowest(reporter, "view: drag step (preview) 24 MP",
                  "slowest drag step (preview), 24 MP, any zoom", 8);
     printSlowest(reporter, "view: release (source box and preview) 24 MP",
