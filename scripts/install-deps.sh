@@ -20,7 +20,7 @@ if [ "$what" = "test" ]; then
         clang-14 libclang-rt-14-dev clang-format-14
         libbenchmark-dev time appstream libjpeg-turbo-progs
         desktop-file-utils dpkg-dev file lintian devscripts
-        webp libheif-examples
+        webp libheif-examples python3
     )
 fi
 

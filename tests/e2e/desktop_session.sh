@@ -10,8 +10,9 @@
 # keys, the wheel and Shift+wheel: it must show the saved sheet moved by exactly as much, and
 # もどる, unmoved, must bring the main window back. Back in the main window, 絵A's preview is
 # dragged and 絵C's zoomed with the wheel; the next sheet must equal the exporter's with the same
-# views (--view-a, --view-c). Screenshots of the main window (before and after the views changed)
-# and the result window go to the screenshot folder.
+# views (--view-a, --view-c). Last, Ctrl+B opens the box window, which must draw the folded box
+# and turn it when A is pressed. Screenshots of the main window (before and after the views
+# changed), the result window and the box window go to the screenshot folder.
 # Exit code 77 (skipped) when Xvfb, xdotool or xclip is not installed.
 set -euo pipefail
 
@@ -334,4 +335,21 @@ result=$(wait_new_window "the result window" "$known")
 sleep 2
 save_sheet "$result" "$work/moved sheet.bmp"
 equals_exported_sheet "$work/moved sheet.bmp" --view-a 1,101,0 --view-c 1.25,0,0
-echo "screenshots: $shots/main-window.png $shots/result-window.png $shots/main-window-views.png"
+step "the box: ハコを　みる (Ctrl+B), then 絵A"
+known=$(program_windows)
+xdo windowfocus --sync "$result" 2>/dev/null || xdo windowfocus "$result" || true
+xdo key ctrl+b
+box=$(wait_new_window "the box window" "$known")
+[ "$(xdo getwindowname "$box")" = "ハコミル" ] || fail "the box window is titled '$(xdo getwindowname "$box")'"
+sleep 1
+timeout 20 import -window "$box" "$shots/box-window.png" || fail "no screenshot of the box window"
+# The box is drawn: far more colours than the background and a few lines.
+colours=$(identify -format '%k' "$shots/box-window.png")
+[ "$colours" -gt 1000 ] || fail "the box window shows $colours colours: no box drawn"
+xdo windowfocus --sync "$box" 2>/dev/null || xdo windowfocus "$box" || true
+xdo key a
+sleep 2
+timeout 20 import -window "$box" "$work/box-a.png" || fail "no screenshot of the box window"
+[ "$(compare -metric AE "$shots/box-window.png" "$work/box-a.png" null: 2>&1 || true)" != "0" ] ||
+    fail "the key A did not turn the box to 絵A"
+echo "screenshots: $shots/main-window.png $shots/result-window.png $shots/main-window-views.png $shots/box-window.png"
