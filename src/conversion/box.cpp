@@ -210,8 +210,7 @@ std::optional<Parting> foldIntoCubes(const std::vector<Fold>& folds)
 }
 
 // Whether every glue tab meets exactly one tab-less free edge of its own cube once folded.
-bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Fold>& folds,
-                        const std::vector<Segment>& segments)
+bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Segment>& segments)
 {
     for (const BoxCube& cube : parting.cubes) {
         struct FreeEdge
@@ -256,7 +255,6 @@ bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Fold>& folds,
                 return false;
         }
     }
-    (void)folds;
     return true;
 }
 
@@ -413,12 +411,6 @@ std::array<BoxFace, 2> largeFaces(const Box& box, const BoxPose& pose)
     return faces;
 }
 
-bool isVisibleSlot(int slot)
-{
-    return std::any_of(visibleSlots.begin(), visibleSlots.end(),
-                       [slot](const VisibleSlot& v) { return v.index == slot; });
-}
-
 BoxPose posed(const Box& box, const std::array<QMatrix4x4, 4>& cubes)
 {
     BoxPose pose;
@@ -572,7 +564,7 @@ Result<Box> foldSheetIntoBox()
                             within.push_back(folds[i]);
                     std::optional<Parting> parting = foldIntoCubes(within);
                     if (!parting || parting->cubes.size() != 4 ||
-                        !tabsMeetTheirEdges(*parting, within, segments))
+                        !tabsMeetTheirEdges(*parting, segments))
                         continue;
                     ++ways;
                     found = std::move(parting);

@@ -33,6 +33,13 @@ struct VisibleSlot
 };
 inline constexpr std::array<VisibleSlot, 3> visibleSlots = {
     {{0, u'A', 1}, {1, u'B', 2}, {5, u'C', 6}}};
+[[nodiscard]] constexpr bool isVisibleSlot(int slot)
+{
+    for (const VisibleSlot& v : visibleSlots)
+        if (v.index == slot)
+            return true;
+    return false;
+}
 
 // Source boxes: one for each slot in use, and two more that nothing fills or reads.
 inline constexpr int sourceBoxCount = 8;

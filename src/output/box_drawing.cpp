@@ -15,12 +15,6 @@ namespace {
 // The colour of the paper's unprinted side.
 const QColor paperBack(226, 222, 212);
 
-bool hiddenSlot(int slot)
-{
-    return std::none_of(visibleSlots.begin(), visibleSlots.end(),
-                        [slot](const VisibleSlot& v) { return v.index == slot; });
-}
-
 // A cell's corners in the order of its picture's: top-left, top-right, bottom-right, bottom-left.
 std::array<QVector3D, 4> corners(const PlacedCell& cell)
 {
@@ -47,7 +41,7 @@ BoxPictures::BoxPictures(const QImage& sheet, bool blankHiddenSlots)
         const QRect cell(int(std::lround(corner.x())), int(std::lround(corner.y())),
                          int(std::lround(W)) + 1, int(std::lround(H)) + 1);
         QImage image = rgb.copy(cell);
-        if (blankHiddenSlots && hiddenSlot(k / 4) && image.width() > 2 && image.height() > 2) {
+        if (blankHiddenSlots && !isVisibleSlot(k / 4) && image.width() > 2 && image.height() > 2) {
             QPainter paper(&image);
             paper.fillRect(image.rect().adjusted(1, 1, -1, -1), Qt::white);
         }

@@ -303,6 +303,20 @@ private slots:
         QTest::keyClick(view, Qt::Key_A);
         QTRY_VERIFY_WITH_TIMEOUT(!view->moving(), 3000);
         QCOMPARE(view->grab().toImage(), showingA);
+        // A drag turns the box and the wheel zooms it; a double-click gives back the start.
+        const QPoint middle = view->rect().center();
+        QTest::mousePress(view, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(view, middle + QPoint(40, 10));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, middle + QPoint(40, 10));
+        QVERIFY(view->grab().toImage() != showingA);
+        QTest::mouseDClick(view, Qt::LeftButton, {}, middle);
+        QCOMPARE(view->grab().toImage(), showingA);
+        QWheelEvent notch(QPointF(middle), view->mapToGlobal(QPointF(middle)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &notch);
+        QVERIFY(view->grab().toImage() != showingA);
+        QTest::mouseDClick(view, Qt::LeftButton, {}, middle);
+        QCOMPARE(view->grab().toImage(), showingA);
         program.services.clipboard = solidPicture(40, 40, qRgb(0, 0, 200));
         program.action("mnupaste1")->trigger();
         convert(program);
