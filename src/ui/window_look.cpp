@@ -40,4 +40,37 @@ void centreOnScreen(QWidget* window)
     window->move(std::max(x, available.left()), std::max(y, available.top()));
 }
 
+QPoint placeOverOwner(const QRect& ownerFrame, QSize dialogFrame, const QRect& available)
+{
+    const int centredX = ownerFrame.x() + (ownerFrame.width() - dialogFrame.width()) / 2;
+    const int centredY = ownerFrame.y() + (ownerFrame.height() - dialogFrame.height()) / 2;
+    // The right and bottom edges first, so that the left and top ones win where both cannot hold.
+    const int x = std::max(
+        std::min(centredX, available.x() + available.width() - dialogFrame.width()), available.x());
+    const int y =
+        std::max(std::min(centredY, available.y() + available.height() - dialogFrame.height()),
+                 available.y());
+    return {x, y};
+}
+
+void placeOverParent(QWidget* dialog)
+{
+    const QWidget* owner =
+        dialog->parentWidget() != nullptr ? dialog->parentWidget()->window() : nullptr;
+    if (owner == nullptr) {
+        centreOnScreen(dialog);
+        return;
+    }
+    const QRect ownerFrame = owner->frameGeometry();
+    const QScreen* screen = QGuiApplication::screenAt(ownerFrame.center());
+    if (screen == nullptr)
+        screen = owner->screen();
+    if (screen == nullptr)
+        return;
+    // Made now, so that the frame the platform adds is known where it can be.
+    (void)dialog->winId();
+    dialog->move(
+        placeOverOwner(ownerFrame, dialog->frameGeometry().size(), screen->availableGeometry()));
+}
+
 } // namespace hakomiru
