@@ -111,12 +111,14 @@ OpenDialogSetup pictureOpenDialogSetup()
 {
     // The first entry lists "*gif" without its dot; that is how the user has always seen it. The
     // patterns themselves are the real ones, plus the other common JPEG ending. The second lists
-    // every kind of picture the program reads.
+    // every kind of picture the program reads, and is the one selected: with the first, a folder
+    // of a phone's HEIC, PNG or WebP pictures would look empty.
     const QStringList all = pictureFilePatterns();
     return {QStringLiteral("絵ファイル(*.bmp,*.jpg,*gif)"),
             {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
              QStringLiteral("*.jpeg")},
-            {{QStringLiteral("すべての絵 (%1)").arg(all.join(QLatin1Char(' '))), all}}};
+            {{QStringLiteral("すべての絵 (%1)").arg(all.join(QLatin1Char(' '))), all}},
+            1};
 }
 
 Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)

@@ -33,14 +33,16 @@ QStringList bothCases(const QStringList& patterns)
 // Qt reads the patterns of a filter from the parentheses of its text, which would turn
 // "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. Each entry keeps its text, and
 // the file list is filtered by the real patterns of the entry picked instead, again whenever the
-// user picks one. The dialog starts with the first entry.
-void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters)
+// user picks one. The dialog starts with the entry at `selected` (the first when there is none).
+void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters, qsizetype selected = 0)
 {
     QStringList descriptions;
     for (const FileFilter& filter : filters)
         descriptions << filter.description;
+    if (selected < 0 || selected >= descriptions.size())
+        selected = 0;
     dialog.setNameFilters(descriptions);
-    dialog.selectNameFilter(descriptions.front());
+    dialog.selectNameFilter(descriptions.at(selected));
     auto* model = dialog.findChild<QFileSystemModel*>();
     if (model == nullptr)
         return;
@@ -51,7 +53,7 @@ void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters)
                 model->setNameFilters(bothCases(filter.patterns));
             }
     };
-    apply(descriptions.front());
+    apply(descriptions.at(selected));
     QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
 }
 
@@ -73,8 +75,10 @@ std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup, QWidge
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    applyFilters(*dialog, QList<FileFilter>{{setup.filterDescription, setup.patterns}}
-                              << setup.furtherFilters);
+    applyFilters(*dialog,
+                 QList<FileFilter>{{setup.filterDescription, setup.patterns}}
+                     << setup.furtherFilters,
+                 setup.selectedFilter);
     return dialog;
 }
 
