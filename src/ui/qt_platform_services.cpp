@@ -57,13 +57,24 @@ void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters, qsizety
     QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
 }
 
-std::optional<QString> runFileDialog(QFileDialog& dialog)
+// Shows the dialog, starting in `lastFolder` when that is still a folder, otherwise in
+// `firstFolder` (the working folder when that is empty), and gives back the file chosen;
+// `lastFolder` becomes that file's folder. A cancel changes nothing. The folder is always set: Qt's
+// file dialogs otherwise share one last folder, and the open dialog would start where the sheet
+// was saved.
+std::optional<QString> runFileDialog(QFileDialog& dialog, QString& lastFolder,
+                                     const QString& firstFolder)
 {
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        dialog.setDirectory(lastFolder);
+    else
+        dialog.setDirectory(firstFolder.isEmpty() ? QDir::currentPath() : firstFolder);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty())
         return std::nullopt;
+    lastFolder = QFileInfo(files.front()).absolutePath();
     return files.front();
 }
 
@@ -98,13 +109,13 @@ std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup, QWidge
 std::optional<QString> QtPlatformServices::chooseOpenFile(QWidget* owner,
                                                           const OpenDialogSetup& setup)
 {
-    return runFileDialog(*makeOpenDialog(setup, owner));
+    return runFileDialog(*makeOpenDialog(setup, owner), m_openFolder, QString());
 }
 
 std::optional<QString> QtPlatformServices::chooseSaveFile(QWidget* owner,
                                                           const SaveDialogSetup& setup)
 {
-    return runFileDialog(*makeSaveDialog(setup, owner));
+    return runFileDialog(*makeSaveDialog(setup, owner), m_saveFolder, setup.initialFolder);
 }
 
 bool QtPlatformServices::askOkCancel(QWidget* owner, const QString& title, const QString& text)

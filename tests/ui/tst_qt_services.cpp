@@ -137,6 +137,61 @@ private slots:
         QVERIFY(makeSaveDialog(setup, nullptr)->testOption(QFileDialog::DontConfirmOverwrite));
     }
 
+    // Each of the open and save dialogs starts in the folder of the file last chosen in it; the
+    // first of each starts where it always has (the open dialog in the working folder, the save
+    // dialog where its setup says), and so does one whose last folder is gone. A cancel, wherever
+    // the dialog was, changes nothing.
+    void dialogsStartWhereLastUsed()
+    {
+        QTemporaryDir pictures, sheets, setupFolder;
+        QVERIFY(writeFile(pictures.filePath("a.bmp"), "x"));
+        QVERIFY(writeFile(pictures.filePath("b.bmp"), "x"));
+        SaveDialogSetup save;
+        save.initialFolder = setupFolder.path();
+        save.filterDescription = "(*.bmp)";
+        save.patterns = {"*.bmp"};
+        QStringList startedIn;
+        // The next file dialog notes its folder, then chooses `path`, or goes to the setup's
+        // folder and is cancelled when `path` is empty.
+        auto answer = [&startedIn, &setupFolder](const QString& path) {
+            QTimer::singleShot(0, [&startedIn, &setupFolder, path] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                startedIn << dialog->directory().canonicalPath();
+                if (path.isEmpty()) {
+                    dialog->setDirectory(setupFolder.path());
+                    static_cast<QDialog*>(dialog)->reject();
+                } else {
+                    dialog->selectFile(path);
+                    static_cast<QDialog*>(dialog)->accept();
+                }
+            });
+        };
+        auto canonical = [](const QString& path) {
+            return QDir(path).canonicalPath();
+        };
+        const QStringList expected{QDir::current().canonicalPath(), canonical(setupFolder.path()),
+                                   canonical(pictures.path()),      canonical(sheets.path()),
+                                   canonical(pictures.path()),      canonical(setupFolder.path())};
+        QtPlatformServices services;
+        const OpenDialogSetup open = pictureOpenDialogSetup();
+        answer(pictures.filePath("a.bmp"));
+        QCOMPARE(services.chooseOpenFile(nullptr, open), pictures.filePath("a.bmp"));
+        answer(sheets.filePath("first.bmp"));
+        QCOMPARE(services.chooseSaveFile(nullptr, save), sheets.filePath("first.bmp"));
+        answer(QString());
+        QCOMPARE(services.chooseOpenFile(nullptr, open), std::nullopt);
+        answer(sheets.filePath("second.bmp"));
+        QCOMPARE(services.chooseSaveFile(nullptr, save), sheets.filePath("second.bmp"));
+        answer(pictures.filePath("b.bmp"));
+        QCOMPARE(services.chooseOpenFile(nullptr, open), pictures.filePath("b.bmp"));
+        QVERIFY(sheets.remove());
+        answer(QString());
+        QCOMPARE(services.chooseSaveFile(nullptr, save), std::nullopt);
+
+        QCOMPARE(startedIn, expected);
+    }
+
     // With Qt's Japanese translation installed, as the program does in a ja_JP locale, the
     // platform's dialogs speak Japanese while the program's own texts stay as written.
     void dialogsSpeakTheUsersLanguage()
