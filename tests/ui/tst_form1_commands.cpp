@@ -138,6 +138,10 @@ private slots:
         QTest::addColumn<int>("currentSlotAfter");
         QTest::newRow("open cancelled") << "cancel" << true << false << false << 0;
         QTest::newRow("not a picture") << "not a picture" << true << true << true << 0;
+        // The preview of 絵A had the focus, and the window has it back only after the file is read,
+        // as after the platform's open dialog.
+        QTest::newRow("not a picture, preview focused")
+            << "not a picture, focused" << true << true << true << 0;
         QTest::newRow("not a picture, at start-up")
             << "not a picture" << false << true << true << 0;
         QTest::newRow("missing file") << "missing" << true << true << true << 0;
@@ -171,6 +175,24 @@ private slots:
             program.services.openAnswers = {how == "missing" ? m_dir.filePath("gone.jpg")
                                                              : notAPicture};
             program.action("menuopen1")->trigger();
+        } else if (how == "not a picture, focused") {
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            QTest::mouseClick(program.form1->Picture4(0), Qt::LeftButton, {}, QPoint(5, 5));
+            QVERIFY(program.form1->Picture4(0)->hasFocus());
+            QWidget dialog; // the open dialog, still active while the file is read
+            program.services.beforeRead = [&dialog] {
+                dialog.show();
+                dialog.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            };
+            program.services.openAnswers = {notAPicture};
+            program.action("menuopen1")->trigger();
+            program.services.beforeRead = nullptr;
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            // The focus went on to the next in the tab order, 絵Bを開く.
+            QCOMPARE(QApplication::focusWidget(), program.form1->Command2(1));
         } else if (how == "empty clipboard") {
             program.action("mnupaste1")->trigger();
         } else {
