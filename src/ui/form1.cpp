@@ -127,6 +127,7 @@ Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& servic
     setWindowTitle(programTitle);
     buildControls();
     buildMenus();
+    openFirstMenuWithF10(this);
     Form_Load();
     adjustSize();
     centreOnScreen(this);
@@ -251,6 +252,7 @@ void Form1::Form_Load()
     //    boxes (1702 x 1302).
     m_form2 = std::make_unique<Form2>(m_state, m_workbench, m_services);
     connect(m_form2.get(), &Form2::backRequested, this, [this] { showLook(Look::Back); });
+    openFirstMenuWithF10(m_form2.get());
 
     // 2. The picture-size dialog, hidden, with its first option marked (which stores fitMode 0).
     loadForm4();

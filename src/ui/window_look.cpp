@@ -3,8 +3,12 @@
 #include <algorithm>
 
 #include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 
 namespace hakomiru {
@@ -38,6 +42,21 @@ void centreOnScreen(QWidget* window)
     const int x = available.left() + (available.width() - frame.width()) / 2;
     const int y = available.top() + (available.height() - frame.height()) / 2;
     window->move(std::max(x, available.left()), std::max(y, available.top()));
+}
+
+void openFirstMenuWithF10(QMainWindow* window)
+{
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    QObject::connect(key, &QShortcut::activated, window, [window] {
+        QMenuBar* bar = window->menuBar();
+        const QList<QAction*> menus = bar->actions();
+        if (menus.isEmpty() || menus.front()->menu() == nullptr)
+            return;
+        bar->setActiveAction(menus.front());
+        QMenu* menu = menus.front()->menu();
+        if (menu->isVisible() && !menu->actions().isEmpty())
+            menu->setActiveAction(menu->actions().front());
+    });
 }
 
 QPoint placeOverOwner(const QRect& ownerFrame, QSize dialogFrame, const QRect& available)

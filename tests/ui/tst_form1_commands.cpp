@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -45,12 +46,21 @@ private:
 
     void trigger(Program& program, const QString& how, int slot)
     {
-        if (how == "button")
+        if (how == "button") {
             QTest::mouseClick(program.form1->Command2(slot), Qt::LeftButton);
-        else if (how == "right-click")
+        } else if (how == "F10") {
+            // F10 opens the first menu, ファイル, at its first item, 絵Aを開く.
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            QTest::keyClick(program.form1.get(), Qt::Key_F10);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr && menu->objectName() == "mnufile");
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else if (how == "right-click") {
             QTest::mouseClick(program.form1->Picture4(slot), Qt::RightButton);
-        else
+        } else {
             program.action(how.toLatin1().constData())->trigger();
+        }
     }
 
     // A left-button drag from `from` to `to`, through one move.
@@ -84,6 +94,7 @@ private slots:
         QTest::newRow("open A menu") << "menuopen1" << -1 << 0 << "";
         QTest::newRow("open B menu") << "menuopen2" << -1 << 1 << "";
         QTest::newRow("open C menu") << "menuopen6" << -1 << 5 << "";
+        QTest::newRow("open A menu from F10") << "F10" << -1 << 0 << "";
         QTest::newRow("paste A menu") << "mnupaste1" << -1 << 0 << "";
         QTest::newRow("paste B menu") << "mnupaste2" << -1 << 1 << "";
         QTest::newRow("paste C menu") << "mnupaste6" << -1 << 5 << "";
@@ -115,7 +126,7 @@ private slots:
             QCOMPARE(program.previewCentre(i), expected);
         }
         QCOMPARE(lookOf(*program.form1), (Look{true, false, "ちょっと待ってね"}));
-        const bool opened = how == "button" || how.startsWith("menuopen");
+        const bool opened = how == "button" || how.startsWith("menuopen") || how == "F10";
         QCOMPARE(program.state.fileName, opened ? m_redFile : QString());
         QCOMPARE(program.services.openSetups.size(), std::size_t(opened ? 1 : 0));
         if (opened)
