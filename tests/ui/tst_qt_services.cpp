@@ -145,50 +145,36 @@ private slots:
     {
         QTemporaryDir pictures, sheets, setupFolder;
         QVERIFY(writeFile(pictures.filePath("a.bmp"), "x"));
-        QVERIFY(writeFile(pictures.filePath("b.bmp"), "x"));
-        SaveDialogSetup save;
-        save.initialFolder = setupFolder.path();
-        save.filterDescription = "(*.bmp)";
-        save.patterns = {"*.bmp"};
+        SaveDialogSetup save{setupFolder.path(), "(*.bmp)", {"*.bmp"}, true};
+        QtPlatformServices services;
         QStringList startedIn;
-        // The next file dialog notes its folder, then chooses `path`, or goes to the setup's
-        // folder and is cancelled when `path` is empty.
-        auto answer = [&startedIn, &setupFolder](const QString& path) {
+        // Notes where the dialog starts, then chooses `path` in it, or goes to the setup's folder
+        // and cancels when `path` is empty.
+        auto use = [&](bool saving, const QString& path) {
             QTimer::singleShot(0, [&startedIn, &setupFolder, path] {
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 QVERIFY(dialog);
                 startedIn << dialog->directory().canonicalPath();
-                if (path.isEmpty()) {
-                    dialog->setDirectory(setupFolder.path());
-                    static_cast<QDialog*>(dialog)->reject();
-                } else {
-                    dialog->selectFile(path);
-                    static_cast<QDialog*>(dialog)->accept();
-                }
+                dialog->setDirectory(setupFolder.path());
+                dialog->selectFile(path);
+                auto* asDialog = static_cast<QDialog*>(dialog);
+                path.isEmpty() ? asDialog->reject() : asDialog->accept();
             });
+            const auto chosen = saving ? services.chooseSaveFile(nullptr, save)
+                                       : services.chooseOpenFile(nullptr, pictureOpenDialogSetup());
+            QCOMPARE(chosen.value_or(QString()), path);
         };
-        auto canonical = [](const QString& path) {
-            return QDir(path).canonicalPath();
-        };
-        const QStringList expected{QDir::current().canonicalPath(), canonical(setupFolder.path()),
-                                   canonical(pictures.path()),      canonical(sheets.path()),
-                                   canonical(pictures.path()),      canonical(setupFolder.path())};
-        QtPlatformServices services;
-        const OpenDialogSetup open = pictureOpenDialogSetup();
-        answer(pictures.filePath("a.bmp"));
-        QCOMPARE(services.chooseOpenFile(nullptr, open), pictures.filePath("a.bmp"));
-        answer(sheets.filePath("first.bmp"));
-        QCOMPARE(services.chooseSaveFile(nullptr, save), sheets.filePath("first.bmp"));
-        answer(QString());
-        QCOMPARE(services.chooseOpenFile(nullptr, open), std::nullopt);
-        answer(sheets.filePath("second.bmp"));
-        QCOMPARE(services.chooseSaveFile(nullptr, save), sheets.filePath("second.bmp"));
-        answer(pictures.filePath("b.bmp"));
-        QCOMPARE(services.chooseOpenFile(nullptr, open), pictures.filePath("b.bmp"));
+        QStringList expected{QDir::currentPath(), setupFolder.path(), pictures.path(),
+                             sheets.path(),       pictures.path(),    setupFolder.path()};
+        for (QString& folder : expected)
+            folder = QDir(folder).canonicalPath();
+        use(false, pictures.filePath("a.bmp"));
+        use(true, sheets.filePath("first.bmp"));
+        use(false, QString());
+        use(true, sheets.filePath("second.bmp"));
+        use(false, pictures.filePath("a.bmp"));
         QVERIFY(sheets.remove());
-        answer(QString());
-        QCOMPARE(services.chooseSaveFile(nullptr, save), std::nullopt);
-
+        use(true, QString());
         QCOMPARE(startedIn, expected);
     }
 
