@@ -1,7 +1,14 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLocale>
@@ -48,21 +55,131 @@ std::string namedDisplays()
     return names;
 }
 
+// Whether something accepts a connection on the local socket at `path` (in the abstract namespace
+// when `abstract`).
+bool localSocketAnswers(const std::string& path, bool abstract)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t offset = abstract ? 1 : 0;
+    if (path.size() + offset >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path + offset, path.data(), path.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return false;
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size());
+    const bool answers =
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(socket);
+    return answers;
+}
+
+// Whether something accepts a connection at `port` of `host`.
+bool networkSocketAnswers(const std::string& host, int port)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return false;
+    bool answers = false;
+    for (const addrinfo* at = found; at != nullptr && !answers; at = at->ai_next) {
+        const int socket = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC, at->ai_protocol);
+        if (socket < 0)
+            continue;
+        answers = ::connect(socket, at->ai_addr, at->ai_addrlen) == 0;
+        ::close(socket);
+    }
+    ::freeaddrinfo(found);
+    return answers;
+}
+
+// Whether an X server answers at the display `name` ("[host]:number[.screen]"): on this machine
+// through its socket in /tmp/.X11-unix, elsewhere at port 6000 + number. A name of another form is
+// left to Qt to judge.
+bool xDisplayAnswers(const std::string& name)
+{
+    const std::size_t colon = name.rfind(':');
+    if (colon == std::string::npos || colon + 1 == name.size() ||
+        name.find_first_not_of("0123456789.", colon + 1) != std::string::npos)
+        return true;
+    const int number = std::atoi(name.c_str() + colon + 1);
+    std::string host = name.substr(0, colon);
+    if (host.empty() || host == "unix") {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        return localSocketAnswers(socket, true) || localSocketAnswers(socket, false);
+    }
+    if (host.find('/') != std::string::npos)
+        return true;
+    return networkSocketAnswers(host, 6000 + number);
+}
+
+// Whether a Wayland compositor answers at the display `name`: a socket path, or a socket's name in
+// XDG_RUNTIME_DIR.
+bool waylandDisplayAnswers(const std::string& name)
+{
+    if (name.front() == '/')
+        return localSocketAnswers(name, false);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime != nullptr && *runtime != '\0' &&
+           localSocketAnswers(std::string(runtime) + '/' + name, false);
+}
+
+// Whether the program can hope for a display: one of the displays named answers, or Qt is told to
+// use a platform (offscreen, VNC, a frame buffer) that needs none of them. Asked before Qt loads a
+// platform plugin, which would print its own lines about a display that does not answer.
+bool displayAnswers()
+{
+    auto named = [](const char* variable) -> std::string {
+        const char* value = std::getenv(variable);
+        return value != nullptr ? value : "";
+    };
+    const std::string x = named("DISPLAY");
+    const std::string wayland = named("WAYLAND_DISPLAY");
+    std::string platforms = named("QT_QPA_PLATFORM");
+    if (platforms.empty())
+        platforms = "wayland;xcb";
+    // Each of the platforms Qt is told to try, in turn, with its arguments after a colon.
+    std::size_t start = 0;
+    while (start <= platforms.size()) {
+        const std::size_t end = std::min(platforms.find(';', start), platforms.size());
+        const std::string platform = platforms.substr(start, end - start);
+        start = end + 1;
+        if (platform.rfind("xcb", 0) == 0) {
+            if (!x.empty() && xDisplayAnswers(x))
+                return true;
+        } else if (platform.rfind("wayland", 0) == 0) {
+            if (!wayland.empty() && waylandDisplayAnswers(wayland))
+                return true;
+        } else if (!platform.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void sayTheDisplayCannotBeOpened()
+{
+    std::fprintf(stderr,
+                 "hakomiru: the display cannot be opened (%s); start it from a desktop session\n",
+                 namedDisplays().c_str());
+    std::fflush(stderr);
+}
+
 QtMessageHandler qtMessages = nullptr;
 
-// Qt's messages while the application starts. When the display named cannot be opened, Qt ends
-// the program with a fatal message and an abort; the program says so itself instead, naming the
-// display, and ends with status 1. Every other message goes on as usual.
+// Qt's messages while the application starts. When a display answers but Qt still cannot open
+// it, Qt ends the program with a fatal message and an abort; the program says so itself instead,
+// naming the display, and ends with status 1. Every other message goes on as usual.
 void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type != QtFatalMsg) {
         qtMessages(type, context, message);
         return;
     }
-    std::fprintf(stderr,
-                 "hakomiru: the display cannot be opened (%s); start it from a desktop session\n",
-                 namedDisplays().c_str());
-    std::fflush(stderr);
+    sayTheDisplayCannotBeOpened();
     std::_Exit(1);
 }
 
@@ -86,6 +203,10 @@ int main(int argc, char* argv[])
         std::fputs("hakomiru: no display was found (DISPLAY and WAYLAND_DISPLAY are not set); "
                    "start it from a desktop session\n",
                    stderr);
+        return 1;
+    }
+    if (!displayAnswers()) {
+        sayTheDisplayCannotBeOpened();
         return 1;
     }
 

@@ -111,12 +111,14 @@ OpenDialogSetup pictureOpenDialogSetup()
 {
     // The first entry lists "*gif" without its dot; that is how the user has always seen it. The
     // patterns themselves are the real ones, plus the other common JPEG ending. The second lists
-    // every kind of picture the program reads.
+    // every kind of picture the program reads, and is the one selected: with the first, a folder
+    // of a phone's HEIC, PNG or WebP pictures would look empty.
     const QStringList all = pictureFilePatterns();
     return {QStringLiteral("絵ファイル(*.bmp,*.jpg,*gif)"),
             {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
              QStringLiteral("*.jpeg")},
-            {{QStringLiteral("すべての絵 (%1)").arg(all.join(QLatin1Char(' '))), all}}};
+            {{QStringLiteral("すべての絵 (%1)").arg(all.join(QLatin1Char(' '))), all}},
+            1};
 }
 
 Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& services, QWidget* parent)
@@ -125,6 +127,7 @@ Form1::Form1(ProgramState& state, Workbench& workbench, PlatformServices& servic
     setWindowTitle(programTitle);
     buildControls();
     buildMenus();
+    openFirstMenuWithF10(this);
     Form_Load();
     adjustSize();
     centreOnScreen(this);
@@ -249,6 +252,7 @@ void Form1::Form_Load()
     //    boxes (1702 x 1302).
     m_form2 = std::make_unique<Form2>(m_state, m_workbench, m_services);
     connect(m_form2.get(), &Form2::backRequested, this, [this] { showLook(Look::Back); });
+    openFirstMenuWithF10(m_form2.get());
 
     // 2. The picture-size dialog, hidden, with its first option marked (which stores fitMode 0).
     loadForm4();

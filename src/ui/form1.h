@@ -28,8 +28,9 @@ class PictureBox;
 class Workbench;
 struct ProgramState;
 
-// The open dialog's single entry: its text as the user sees it, and the patterns it offers
-// (matched without regard to case, so a camera's PHOTO.JPG is listed).
+// The open dialog's entries, the program's own first and すべての絵 selected: their text as the
+// user sees it, and the patterns they offer (matched without regard to case, so a camera's
+// PHOTO.JPG is listed).
 [[nodiscard]] OpenDialogSetup pictureOpenDialogSetup();
 
 // The main window: the picture slots 絵A, 絵B and 絵C with their open buttons and previews, the

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QWindow>
 #include <QColor>
 #include <QGroupBox>
@@ -51,7 +52,7 @@ void makeSelectedOptionTheTabStop(const std::array<QRadioButton*, N>& group)
 
 } // namespace
 
-Form3::Form3(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Window), m_state(state)
+Form3::Form3(ProgramState& state, QWidget* parent) : QWidget(parent, Qt::Dialog), m_state(state)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(programTitle);
@@ -155,6 +156,15 @@ void Form3::closeEvent(QCloseEvent* event)
     hide();
     emit unloaded();
     event->accept();
+}
+
+void Form3::showEvent(QShowEvent* event)
+{
+    // Over the window that opened it each time it is shown from hidden: that window may have
+    // moved meanwhile.
+    if (!event->spontaneous())
+        placeOverParent(this);
+    QWidget::showEvent(event);
 }
 
 void Form3::Form_Activate()

@@ -15,7 +15,8 @@ struct ProgramState;
 
 // The print settings dialog: the paper size ("紙の大きさ") and orientation ("紙の向き") for
 // printing, kept in the program state as soon as an option is clicked, and "ＯＫ" to print.
-// Not modal. Its close box unloads it: it says so (unloaded) and deletes itself, and the window
+// Not modal, but a dialog of the window that opens it: it stays above that window and opens over
+// it, on screen. Its close box unloads it: it says so (unloaded) and deletes itself, and the window
 // that owns it makes a new one when it is next wanted.
 class Form3 : public QWidget
 {
@@ -45,6 +46,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Form_Activate();

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 
 #include "surface/program_title.h"
 #include "ui/decoration.h"
@@ -60,6 +61,14 @@ void Form4::Option1_Click(int index)
 void Form4::Command1_Click()
 {
     hide();
+}
+
+void Form4::showEvent(QShowEvent* event)
+{
+    // Over the main window each time it is shown again; the window system would put it anywhere.
+    if (!event->spontaneous())
+        placeOverParent(this);
+    QWidget::showEvent(event);
 }
 
 void Form4::closeEvent(QCloseEvent* event)

@@ -15,9 +15,10 @@ namespace hakomiru {
 struct ProgramState;
 
 // The picture-size dialog: chooses how pictures placed from now on are fitted into their slots
-// (fitMode). Not modal. "もどる" hides it. Its close box unloads it: it says so (unloaded) and
-// deletes itself, and the window that owns it makes a new one when it is next wanted, in its
-// designed state, with neither option marked.
+// (fitMode). Not modal, but a dialog of the main window, opened over it and on screen. "もどる"
+// hides it. Its close box unloads it: it says so (unloaded) and deletes itself, and the window that
+// owns it makes a new one when it is next wanted, in its designed state, with neither option
+// marked.
 class Form4 : public QWidget
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     void Option1_Click(int index);

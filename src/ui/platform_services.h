@@ -21,12 +21,14 @@ struct FileFilter
     QStringList patterns;
 };
 
-// What the open dialog shows: the filter entry it starts with, then any further entries.
+// What the open dialog shows: its first filter entry, then any further entries, and which entry
+// is selected when it opens (0 the first, 1 the first further one, ...).
 struct OpenDialogSetup
 {
     QString filterDescription;
     QStringList patterns;
     QList<FileFilter> furtherFilters;
+    int selectedFilter = 0;
 };
 
 // What the save dialog shows. An empty title leaves the platform's own.

@@ -14,15 +14,23 @@ PrintResult PrintSheet(PlatformServices& services, QWidget* owner, Surface& canv
                        const SheetDrawing& drawing, int paperSize, int paperOrientation,
                        QPrinter& printer)
 {
-    if (!services.choosePrinter(owner, printer))
+    // The print dialog opens with the settings dialog's paper and orientation; the page is
+    // printed in the orientation it ends with, so that turning the page there is not ignored.
+    const QPageLayout before = printer.pageLayout();
+    PageSetup setup = pageSetupFor(paperSize, paperOrientation);
+    (void)applyPageSetup(printer, setup);
+    if (!services.choosePrinter(owner, printer)) {
+        printer.setPageLayout(before);
         return PrintResult::Cancelled;
+    }
+    setup.orientation = printer.pageLayout().orientation();
 
     canvas.setPicture(canvas.image());
     // The job's name in the printer queue.
     printer.setDocName(programTitle);
 
-    // Set after the print dialog, so that the settings dialog's choice wins over the dialog's.
-    if (!applyPageSetup(printer, pageSetupFor(paperSize, paperOrientation)))
+    // The paper is set again after the print dialog: the settings dialog's choice wins there.
+    if (!applyPageSetup(printer, setup))
         return PrintResult::Failed;
     if (!paintSharpSheetOnPage(printer, drawing, pictureDpiFor(printer.resolution())))
         return PrintResult::Failed;

@@ -20,11 +20,13 @@ enum class PrintResult
 
 // Prints the sheet on one page of `printer`:
 // 1. lets the user choose the printer in the print dialog (`services.choosePrinter`, modal to
-//    `owner`); a cancel ends here with the printer and the canvas untouched;
+//    `owner`), which opens with the paper of `paperSize` (0 A4, 1 JIS B5, 2 JIS B4, 3 A3; any
+//    other value keeps the printer's paper) and the orientation `paperOrientation` (0 landscape,
+//    otherwise portrait); a cancel ends here with the printer as it was and the canvas untouched;
 // 2. makes the canvas's image its picture (`Picture` := `Image`), the picture that is printed;
-// 3. names the job ハコミル, sets the paper of `paperSize` (0 A4, 1 JIS B5, 2 JIS B4, 3 A3; any
-//    other value keeps the printer's paper), then the orientation `paperOrientation` (0
-//    landscape, otherwise portrait), overriding what was chosen in the print dialog;
+// 3. names the job ハコミル, sets the paper of `paperSize` again, overriding a paper chosen in the
+//    print dialog, and keeps the orientation the print dialog ended with: the user may turn the
+//    page there, and the sheet is then laid out for that orientation;
 // 4. draws the sheet at 0.05 twips from the top-left corner of the printable area, 96 % of the
 //    printable width wide, its height in proportion (a sheet taller than the page is cut by the
 //    page edge), and ends the job. The sheet is drawn from `drawing` (paintSharpSheetOnPage), the

@@ -33,14 +33,16 @@ QStringList bothCases(const QStringList& patterns)
 // Qt reads the patterns of a filter from the parentheses of its text, which would turn
 // "絵ファイル(*.bmp,*.jpg,*gif)" into one pattern matching nothing. Each entry keeps its text, and
 // the file list is filtered by the real patterns of the entry picked instead, again whenever the
-// user picks one. The dialog starts with the first entry.
-void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters)
+// user picks one. The dialog starts with the entry at `selected` (the first when there is none).
+void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters, qsizetype selected = 0)
 {
     QStringList descriptions;
     for (const FileFilter& filter : filters)
         descriptions << filter.description;
+    if (selected < 0 || selected >= descriptions.size())
+        selected = 0;
     dialog.setNameFilters(descriptions);
-    dialog.selectNameFilter(descriptions.front());
+    dialog.selectNameFilter(descriptions.at(selected));
     auto* model = dialog.findChild<QFileSystemModel*>();
     if (model == nullptr)
         return;
@@ -51,17 +53,28 @@ void applyFilters(QFileDialog& dialog, const QList<FileFilter>& filters)
                 model->setNameFilters(bothCases(filter.patterns));
             }
     };
-    apply(descriptions.front());
+    apply(descriptions.at(selected));
     QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply);
 }
 
-std::optional<QString> runFileDialog(QFileDialog& dialog)
+// Shows the dialog, starting in `lastFolder` when that is still a folder, otherwise in
+// `firstFolder` (the working folder when that is empty), and gives back the file chosen;
+// `lastFolder` becomes that file's folder. A cancel changes nothing. The folder is always set: Qt's
+// file dialogs otherwise share one last folder, and the open dialog would start where the sheet
+// was saved.
+std::optional<QString> runFileDialog(QFileDialog& dialog, QString& lastFolder,
+                                     const QString& firstFolder)
 {
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        dialog.setDirectory(lastFolder);
+    else
+        dialog.setDirectory(firstFolder.isEmpty() ? QDir::currentPath() : firstFolder);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty())
         return std::nullopt;
+    lastFolder = QFileInfo(files.front()).absolutePath();
     return files.front();
 }
 
@@ -73,8 +86,10 @@ std::unique_ptr<QFileDialog> makeOpenDialog(const OpenDialogSetup& setup, QWidge
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    applyFilters(*dialog, QList<FileFilter>{{setup.filterDescription, setup.patterns}}
-                              << setup.furtherFilters);
+    applyFilters(*dialog,
+                 QList<FileFilter>{{setup.filterDescription, setup.patterns}}
+                     << setup.furtherFilters,
+                 setup.selectedFilter);
     return dialog;
 }
 
@@ -94,13 +109,13 @@ std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup, QWidge
 std::optional<QString> QtPlatformServices::chooseOpenFile(QWidget* owner,
                                                           const OpenDialogSetup& setup)
 {
-    return runFileDialog(*makeOpenDialog(setup, owner));
+    return runFileDialog(*makeOpenDialog(setup, owner), m_openFolder, QString());
 }
 
 std::optional<QString> QtPlatformServices::chooseSaveFile(QWidget* owner,
                                                           const SaveDialogSetup& setup)
 {
-    return runFileDialog(*makeSaveDialog(setup, owner));
+    return runFileDialog(*makeSaveDialog(setup, owner), m_saveFolder, setup.initialFolder);
 }
 
 bool QtPlatformServices::askOkCancel(QWidget* owner, const QString& title, const QString& text)

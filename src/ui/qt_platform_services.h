@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QImage>
+#include <QString>
 
 #include "ui/platform_services.h"
 
@@ -16,7 +17,10 @@ namespace hakomiru {
 
 // The platform services bound to Qt: Qt's own file dialogs (the same on every desktop, so the
 // filter text shows exactly as written), message boxes, the print dialog and the clipboard.
-// Dialogs are modal to the window that asks.
+// Dialogs are modal to the window that asks. The open dialog and the save dialog each start in the
+// folder of the file last chosen in them, for as long as the services live (one run of the
+// program; nothing is kept after it); until then, and when that folder is gone, they start where
+// their setup says (the open dialog in the working folder).
 class QtPlatformServices final : public PlatformServices
 {
 public:
@@ -31,6 +35,11 @@ public:
     [[nodiscard]] std::optional<QImage> clipboardPicture() override;
     [[nodiscard]] PictureLoad loadPicture(const QString& path,
                                           const DecodeSizeFor& decodeSizeFor) override;
+
+private:
+    // The folders of the files last chosen; empty until a file is chosen.
+    QString m_openFolder;
+    QString m_saveFolder;
 };
 
 // The dialogs as chooseOpenFile and chooseSaveFile set them up, not yet shown.

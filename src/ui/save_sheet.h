@@ -7,7 +7,8 @@
 namespace hakomiru {
 
 // How the save dialog opens: in the program's folder when the user can write there, otherwise in
-// the Pictures folder, or at home when there is none; offering "(*.bmp)", asking before it
+// the Pictures folder, or at home when there is none (the first save of a run: the platform's
+// dialog starts later ones where the last one saved); offering "(*.bmp)", asking before it
 // replaces a file. No name is proposed and no extension is added.
 [[nodiscard]] SaveDialogSetup sheetSaveDialogSetup();
 

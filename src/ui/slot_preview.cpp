@@ -36,7 +36,9 @@ void SlotPreview::refresh()
         setCursor(Qt::OpenHandCursor);
         setToolTip(viewHint);
     } else {
-        if (hasFocus())
+        // The window's focus widget, active or not: after the open dialog the window gets the
+        // focus back only later, and would give it back to this preview.
+        if (window()->focusWidget() == this)
             focusNextChild();
         setFocusPolicy(Qt::NoFocus);
         unsetCursor();

@@ -3,8 +3,12 @@
 #include <algorithm>
 
 #include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 
 namespace hakomiru {
@@ -38,6 +42,54 @@ void centreOnScreen(QWidget* window)
     const int x = available.left() + (available.width() - frame.width()) / 2;
     const int y = available.top() + (available.height() - frame.height()) / 2;
     window->move(std::max(x, available.left()), std::max(y, available.top()));
+}
+
+void openFirstMenuWithF10(QMainWindow* window)
+{
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    QObject::connect(key, &QShortcut::activated, window, [window] {
+        QMenuBar* bar = window->menuBar();
+        const QList<QAction*> menus = bar->actions();
+        if (menus.isEmpty() || menus.front()->menu() == nullptr)
+            return;
+        bar->setActiveAction(menus.front());
+        QMenu* menu = menus.front()->menu();
+        if (menu->isVisible() && !menu->actions().isEmpty())
+            menu->setActiveAction(menu->actions().front());
+    });
+}
+
+QPoint placeOverOwner(const QRect& ownerFrame, QSize dialogFrame, const QRect& available)
+{
+    const int centredX = ownerFrame.x() + (ownerFrame.width() - dialogFrame.width()) / 2;
+    const int centredY = ownerFrame.y() + (ownerFrame.height() - dialogFrame.height()) / 2;
+    // The right and bottom edges first, so that the left and top ones win where both cannot hold.
+    const int x = std::max(
+        std::min(centredX, available.x() + available.width() - dialogFrame.width()), available.x());
+    const int y =
+        std::max(std::min(centredY, available.y() + available.height() - dialogFrame.height()),
+                 available.y());
+    return {x, y};
+}
+
+void placeOverParent(QWidget* dialog)
+{
+    const QWidget* owner =
+        dialog->parentWidget() != nullptr ? dialog->parentWidget()->window() : nullptr;
+    if (owner == nullptr) {
+        centreOnScreen(dialog);
+        return;
+    }
+    const QRect ownerFrame = owner->frameGeometry();
+    const QScreen* screen = QGuiApplication::screenAt(ownerFrame.center());
+    if (screen == nullptr)
+        screen = owner->screen();
+    if (screen == nullptr)
+        return;
+    // Made now, so that the frame the platform adds is known where it can be.
+    (void)dialog->winId();
+    dialog->move(
+        placeOverOwner(ownerFrame, dialog->frameGeometry().size(), screen->availableGeometry()));
 }
 
 } // namespace hakomiru

@@ -9,6 +9,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -70,9 +72,14 @@ private slots:
         QTest::addColumn<bool>("portrait");
         QTest::addColumn<double>("shortMm");
         QTest::addColumn<double>("longMm");
+        // The settings say landscape, and the user turns the page to portrait in the print
+        // dialog's properties.
+        QTest::addColumn<bool>("turnedInDialog");
         // The program's start values: Ｂ４, orientation not yet chosen (landscape).
-        QTest::newRow("JIS B4 landscape") << 2 << false << 257.0 << 364.0;
-        QTest::newRow("A4 portrait") << 0 << true << 210.0 << 297.0;
+        QTest::newRow("JIS B4 landscape") << 2 << false << 257.0 << 364.0 << false;
+        QTest::newRow("A4 portrait") << 0 << true << 210.0 << 297.0 << false;
+        QTest::newRow("A4, turned to portrait in the print dialog")
+            << 0 << true << 210.0 << 297.0 << true;
     }
     void printsThroughTheDefaultPrinter()
     {
@@ -80,6 +87,7 @@ private slots:
         QFETCH(bool, portrait);
         QFETCH(double, shortMm);
         QFETCH(double, longMm);
+        QFETCH(bool, turnedInDialog);
 
         QPrinter printer(QPrinter::HighResolution);
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
@@ -90,17 +98,33 @@ private slots:
         Surface& canvas = bench.canvas();
         ProgramState state;
         state.paperSize = static_cast<std::int16_t>(paperSize);
-        if (portrait)
+        if (portrait && !turnedInDialog)
             state.paperOrientation = 1;
 
-        // The user presses OK in the print dialog as soon as it is up.
+        // The user presses OK in the print dialog as soon as it is up; or first opens its
+        // properties, chooses portrait there and presses OK.
         bool answered = false;
+        bool turned = false;
         QTimer answer;
         answer.setInterval(50);
         connect(&answer, &QTimer::timeout, this, [&] {
-            if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<QPrintDialog*>(modal);
+            if (dialog != nullptr && turnedInDialog && !turned) {
+                auto* properties = dialog->findChild<QPushButton*>("properties");
+                QVERIFY(properties);
+                // Clicked once this call has returned: the properties are a dialog of their own.
+                QTimer::singleShot(0, properties, &QPushButton::click);
+            } else if (dialog != nullptr) {
                 answered = true;
                 dialog->accept();
+            } else if (turnedInDialog && !turned && modal != nullptr) {
+                auto* upright = modal->findChild<QRadioButton*>("portrait");
+                QVERIFY(upright);
+                upright->click();
+                turned = true;
+                QVERIFY(qobject_cast<QDialog*>(modal));
+                static_cast<QDialog*>(modal)->accept();
             }
         });
         answer.start();
@@ -111,6 +135,7 @@ private slots:
                                               state.paperSize, state.orientation(), printer);
         answer.stop();
         QVERIFY(answered);
+        QCOMPARE(turned, turnedInDialog);
         QCOMPARE(result, PrintResult::Printed);
 
         QString path;

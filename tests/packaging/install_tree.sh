@@ -66,13 +66,15 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/hakomiru" 2>"$work/nodisplay" || status=$?
 [ "$status" -eq 1 ] && grep -q "display" "$work/nodisplay" ||
     fault "without a display the program ended with $status: $(cat "$work/nodisplay")"
-# A display that does not answer (no X server behind it) is named, and the program ends with 1.
+# A display that does not answer (no X server behind it) is named, in the program's one line and
+# nothing of Qt's before it, and the program ends with 1.
 dead=96
 while [ -e "/tmp/.X11-unix/X$dead" ] || [ -e "/tmp/.X$dead-lock" ]; do dead=$((dead + 1)); done
 status=0
 env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=":$dead" "$prefix/bin/hakomiru" \
     2>"$work/deaddisplay" || status=$?
-[ "$status" -eq 1 ] && grep -qF "DISPLAY=:$dead" "$work/deaddisplay" ||
+[ "$status" -eq 1 ] && grep -qF "DISPLAY=:$dead" "$work/deaddisplay" &&
+    [ "$(wc -l <"$work/deaddisplay")" -eq 1 ] ||
     fault "with DISPLAY=:$dead unreachable the program ended with $status: $(cat "$work/deaddisplay")"
 
 # Each icon is a PNG of its own size.

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 
 #include "ui/form4.h"
 #include "ui/form2.h"
@@ -303,11 +304,16 @@ private slots:
         QTest::addColumn<int>("fitMode");
         QTest::addColumn<bool>("sameDialog");
         QTest::addColumn<int>("markedAfter"); // -1: neither option marked
-        QTest::newRow("whole, back") << false << "back" << 0 << true << 0;
-        QTest::newRow("cover, back") << true << "back" << 1 << true << 1;
-        QTest::newRow("cover, close box") << true << "close" << 1 << false << -1;
-        QTest::newRow("whole, close box") << false << "close" << 0 << false << -1;
-        QTest::newRow("cover, opened again while shown") << true << "reopen" << 1 << true << 1;
+        // The main window mostly beyond the screen's bottom-right corner.
+        QTest::addColumn<bool>("ownerOffScreen");
+        QTest::newRow("whole, back") << false << "back" << 0 << true << 0 << false;
+        QTest::newRow("cover, back") << true << "back" << 1 << true << 1 << false;
+        QTest::newRow("cover, close box") << true << "close" << 1 << false << -1 << false;
+        QTest::newRow("whole, close box") << false << "close" << 0 << false << -1 << false;
+        QTest::newRow("cover, opened again while shown")
+            << true << "reopen" << 1 << true << 1 << false;
+        QTest::newRow("whole, main window at the screen's corner")
+            << false << "back" << 0 << true << 0 << true;
     }
     void sizeDialogLifecycle()
     {
@@ -316,12 +322,27 @@ private slots:
         QFETCH(int, fitMode);
         QFETCH(bool, sameDialog);
         QFETCH(int, markedAfter);
+        QFETCH(bool, ownerOffScreen);
         Program program;
+        const QRect screen = program.form1->screen()->availableGeometry();
+        if (ownerOffScreen)
+            program.form1->move(screen.right() - 100, screen.bottom() - 100);
         QAction* open = program.action("mnuookisa");
         open->trigger();
         QPointer<Form4> first = program.form1->form4();
         QVERIFY(first->isVisible());
         QVERIFY(first->Option1(0)->isChecked());
+        // A dialog of the main window (the window system keeps it above the window), over the
+        // window's centre, or as near as the screen allows.
+        QCOMPARE(first->windowHandle()->type(), Qt::Dialog);
+        QCOMPARE(first->windowHandle()->transientParent(), program.form1->windowHandle());
+        const QRect frame = first->frameGeometry();
+        if (ownerOffScreen)
+            QCOMPARE(frame.bottomRight(), screen.bottomRight());
+        else
+            QVERIFY2((frame.center() - program.form1->frameGeometry().center()).manhattanLength() <=
+                         2,
+                     qPrintable(QStringLiteral("dialog at %1, %2").arg(frame.x()).arg(frame.y())));
         if (markCover)
             QTest::mouseClick(first->Option1(1), Qt::LeftButton);
         if (leave == "back")

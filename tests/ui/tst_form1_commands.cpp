@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -45,12 +46,21 @@ private:
 
     void trigger(Program& program, const QString& how, int slot)
     {
-        if (how == "button")
+        if (how == "button") {
             QTest::mouseClick(program.form1->Command2(slot), Qt::LeftButton);
-        else if (how == "right-click")
+        } else if (how == "F10") {
+            // F10 opens the first menu, ファイル, at its first item, 絵Aを開く.
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            QTest::keyClick(program.form1.get(), Qt::Key_F10);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr && menu->objectName() == "mnufile");
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else if (how == "right-click") {
             QTest::mouseClick(program.form1->Picture4(slot), Qt::RightButton);
-        else
+        } else {
             program.action(how.toLatin1().constData())->trigger();
+        }
     }
 
     // A left-button drag from `from` to `to`, through one move.
@@ -84,6 +94,7 @@ private slots:
         QTest::newRow("open A menu") << "menuopen1" << -1 << 0 << "";
         QTest::newRow("open B menu") << "menuopen2" << -1 << 1 << "";
         QTest::newRow("open C menu") << "menuopen6" << -1 << 5 << "";
+        QTest::newRow("open A menu from F10") << "F10" << -1 << 0 << "";
         QTest::newRow("paste A menu") << "mnupaste1" << -1 << 0 << "";
         QTest::newRow("paste B menu") << "mnupaste2" << -1 << 1 << "";
         QTest::newRow("paste C menu") << "mnupaste6" << -1 << 5 << "";
@@ -115,7 +126,7 @@ private slots:
             QCOMPARE(program.previewCentre(i), expected);
         }
         QCOMPARE(lookOf(*program.form1), (Look{true, false, "ちょっと待ってね"}));
-        const bool opened = how == "button" || how.startsWith("menuopen");
+        const bool opened = how == "button" || how.startsWith("menuopen") || how == "F10";
         QCOMPARE(program.state.fileName, opened ? m_redFile : QString());
         QCOMPARE(program.services.openSetups.size(), std::size_t(opened ? 1 : 0));
         if (opened)
@@ -138,6 +149,10 @@ private slots:
         QTest::addColumn<int>("currentSlotAfter");
         QTest::newRow("open cancelled") << "cancel" << true << false << false << 0;
         QTest::newRow("not a picture") << "not a picture" << true << true << true << 0;
+        // The preview of 絵A had the focus, and the window has it back only after the file is read,
+        // as after the platform's open dialog.
+        QTest::newRow("not a picture, preview focused")
+            << "not a picture, focused" << true << true << true << 0;
         QTest::newRow("not a picture, at start-up")
             << "not a picture" << false << true << true << 0;
         QTest::newRow("missing file") << "missing" << true << true << true << 0;
@@ -171,6 +186,24 @@ private slots:
             program.services.openAnswers = {how == "missing" ? m_dir.filePath("gone.jpg")
                                                              : notAPicture};
             program.action("menuopen1")->trigger();
+        } else if (how == "not a picture, focused") {
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            QTest::mouseClick(program.form1->Picture4(0), Qt::LeftButton, {}, QPoint(5, 5));
+            QVERIFY(program.form1->Picture4(0)->hasFocus());
+            QWidget dialog; // the open dialog, still active while the file is read
+            program.services.beforeRead = [&dialog] {
+                dialog.show();
+                dialog.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            };
+            program.services.openAnswers = {notAPicture};
+            program.action("menuopen1")->trigger();
+            program.services.beforeRead = nullptr;
+            program.form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(program.form1.get()));
+            // The focus went on to the next in the tab order, 絵Bを開く.
+            QCOMPARE(QApplication::focusWidget(), program.form1->Command2(1));
         } else if (how == "empty clipboard") {
             program.action("mnupaste1")->trigger();
         } else {

@@ -6,7 +6,9 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include "conversion/workbench.h"
 #include "output/print_test_support.h"
@@ -234,14 +236,23 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("OK") << 0 << QStringList{"print (dialog shown)", "result (dialog hidden)"};
-        QTest::newRow("cancel") << 1 << QStringList{"result (dialog hidden)"};
+        // The result window is moved mostly beyond the screen's bottom-right corner before the
+        // dialog comes back.
+        QTest::addColumn<bool>("ownerMoves");
+        QTest::newRow("OK") << 0 << QStringList{"print (dialog shown)", "result (dialog hidden)"}
+                            << false;
+        QTest::newRow("cancel") << 1 << QStringList{"result (dialog hidden)"} << false;
+        QTest::newRow("cancel, result window moved to the screen's corner")
+            << 1 << QStringList{"result (dialog hidden)"} << true;
     }
     void buttons()
     {
         QFETCH(int, index);
         QFETCH(QStringList, expected);
+        QFETCH(bool, ownerMoves);
         Owner owner;
+        owner.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner.window));
         Calls calls;
         QVERIFY(owner.showAndActivate());
         calls.watch(owner.form());
@@ -255,8 +266,21 @@ private slots:
         QVERIFY(owner.form());
         QVERIFY(!owner.form()->isVisible());
         Form3* before = owner.form();
+        const QRect screen = owner.window.screen()->availableGeometry();
+        if (ownerMoves)
+            owner.window.move(screen.right() - 100, screen.bottom() - 100);
         QVERIFY(owner.showAndActivate());
         QCOMPARE(owner.form(), before);
+        // A dialog of the result window, over its centre or as near as the screen allows.
+        QCOMPARE(before->windowHandle()->type(), Qt::Dialog);
+        QCOMPARE(before->windowHandle()->transientParent(), owner.window.windowHandle());
+        const QRect frame = before->frameGeometry();
+        if (ownerMoves)
+            QCOMPARE(frame.bottomRight(), screen.bottomRight());
+        else
+            QVERIFY2((frame.center() - owner.window.frameGeometry().center()).manhattanLength() <=
+                         2,
+                     qPrintable(QStringLiteral("dialog at %1, %2").arg(frame.x()).arg(frame.y())));
     }
 
     // Enter and Esc press neither button.

@@ -84,8 +84,9 @@ private slots:
             QVERIFY2(all.patterns.contains(pattern), pattern);
     }
 
-    // The entries show their text exactly, the first is chosen, and the patterns of the one
-    // chosen match whatever the case, also after the user picks an entry again.
+    // The entries show their text exactly, the program's own first; すべての絵 is chosen when the
+    // dialog opens, so every picture shows at once; the patterns of the entry chosen match
+    // whatever the case, also after the user picks an entry again.
     void openDialog()
     {
         auto dialog = makeOpenDialog(pictureOpenDialogSetup(), nullptr);
@@ -93,12 +94,13 @@ private slots:
         auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
         QVERIFY(combo != nullptr);
         QCOMPARE(combo->count(), 2);
-        QCOMPARE(combo->currentText(), QString("絵ファイル(*.bmp,*.jpg,*gif)"));
+        QCOMPARE(combo->itemText(0), QString("絵ファイル(*.bmp,*.jpg,*gif)"));
         QCOMPARE(combo->itemText(1), pictureOpenDialogSetup().furtherFilters.front().description);
+        QCOMPARE(combo->currentIndex(), 1);
+        QCOMPARE(dialog->selectedNameFilter(), combo->itemText(1));
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
         const QStringList pictures =
             sorted({"a.bmp", "B.JPG", "c.Gif", "d.jpeg", "g.JPEG", "sub", "絵 一.BMP"});
-        QTRY_COMPARE(listed(*dialog), pictures);
 
         const QStringList everyPicture = sorted(QStringList(pictures) << "e.png"
                                                                       << "h.HEIC"
@@ -107,7 +109,8 @@ private slots:
                                                                       << "k.TIF"
                                                                       << "l.tiff"
                                                                       << "m.heif");
-        for (const int entry : {1, 0, 1}) {
+        QTRY_COMPARE(listed(*dialog), everyPicture);
+        for (const int entry : {0, 1, 0}) {
             combo->setCurrentIndex(entry);
             emit combo->activated(entry);
             emit combo->textActivated(combo->currentText());
@@ -132,6 +135,47 @@ private slots:
 
         setup.confirmOverwrite = false;
         QVERIFY(makeSaveDialog(setup, nullptr)->testOption(QFileDialog::DontConfirmOverwrite));
+    }
+
+    // Each of the open and save dialogs starts in the folder of the file last chosen in it; the
+    // first of each starts where it always has (the open dialog in the working folder, the save
+    // dialog where its setup says), and so does one whose last folder is gone. A cancel, wherever
+    // the dialog was, changes nothing.
+    void dialogsStartWhereLastUsed()
+    {
+        QTemporaryDir pictures, sheets, setupFolder;
+        QVERIFY(writeFile(pictures.filePath("a.bmp"), "x"));
+        SaveDialogSetup save{setupFolder.path(), "(*.bmp)", {"*.bmp"}, true};
+        QtPlatformServices services;
+        QStringList startedIn;
+        // Notes where the dialog starts, then chooses `path` in it, or goes to the setup's folder
+        // and cancels when `path` is empty.
+        auto use = [&](bool saving, const QString& path) {
+            QTimer::singleShot(0, [&startedIn, &setupFolder, path] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                startedIn << dialog->directory().canonicalPath();
+                dialog->setDirectory(setupFolder.path());
+                dialog->selectFile(path);
+                auto* asDialog = static_cast<QDialog*>(dialog);
+                path.isEmpty() ? asDialog->reject() : asDialog->accept();
+            });
+            const auto chosen = saving ? services.chooseSaveFile(nullptr, save)
+                                       : services.chooseOpenFile(nullptr, pictureOpenDialogSetup());
+            QCOMPARE(chosen.value_or(QString()), path);
+        };
+        QStringList expected{QDir::currentPath(), setupFolder.path(), pictures.path(),
+                             sheets.path(),       pictures.path(),    setupFolder.path()};
+        for (QString& folder : expected)
+            folder = QDir(folder).canonicalPath();
+        use(false, pictures.filePath("a.bmp"));
+        use(true, sheets.filePath("first.bmp"));
+        use(false, QString());
+        use(true, sheets.filePath("second.bmp"));
+        use(false, pictures.filePath("a.bmp"));
+        QVERIFY(sheets.remove());
+        use(true, QString());
+        QCOMPARE(startedIn, expected);
     }
 
     // With Qt's Japanese translation installed, as the program does in a ja_JP locale, the
@@ -160,7 +204,7 @@ private slots:
         QCOMPARE(title, QString("確認"));
         QCOMPARE(text, QString("絵Aにはりつけますか"));
         auto dialog = makeOpenDialog(pictureOpenDialogSetup(), nullptr);
-        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(),
+        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->itemText(0),
                  QString("絵ファイル(*.bmp,*.jpg,*gif)"));
         QVERIFY2(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text() ==
                      QString("キャンセル"),
