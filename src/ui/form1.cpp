@@ -252,7 +252,6 @@ void Form1::Form_Load()
     //    boxes (1702 x 1302).
     m_form2 = std::make_unique<Form2>(m_state, m_workbench, m_services);
     connect(m_form2.get(), &Form2::backRequested, this, [this] { showLook(Look::Back); });
-    openFirstMenuWithF10(m_form2.get());
 
     // 2. The picture-size dialog, hidden, with its first option marked (which stores fitMode 0).
     loadForm4();

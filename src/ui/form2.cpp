@@ -70,6 +70,7 @@ Form2::Form2(ProgramState& state, Workbench& workbench, PlatformServices& servic
     box->setObjectName(QStringLiteral("mnubox"));
     box->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     connect(box, &QAction::triggered, this, &Form2::mnubox_Click);
+    openFirstMenuWithF10(this);
 
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
     centreOnScreen(this);
