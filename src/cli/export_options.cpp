@@ -282,8 +282,8 @@ private:
     void check()
     {
         const ExportOptions& options = m_command.options;
-        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty() &&
-            options.svgPath.isEmpty() && options.boxPath.isEmpty()) {
+        if (options.sheetPath.isEmpty() && options.pdfPath.isEmpty() && options.svgPath.isEmpty() &&
+            options.boxPath.isEmpty()) {
             fail(QStringLiteral("nothing to write: give -o SHEET.bmp, --pdf PAGE.pdf, --svg "
                                 "SHEET.svg, --box BOX.png or more"));
             return;
@@ -402,7 +402,8 @@ QString exportUsage(const QString& programName)
                "  --help          show this text\n"
                "  --version       show the version\n"
                "\n"
-               "At least one of -o, --pdf, --svg and --box is needed. An existing file is replaced\n"
+               "At least one of -o, --pdf, --svg and --box is needed. An existing file is "
+               "replaced\n"
                "whole, or left as it was when it cannot be written.\n"
                "\n"
                "Exit status: 0 written, 1 a picture could not be read or a file not written,\n"

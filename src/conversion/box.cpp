@@ -88,8 +88,8 @@ PlacedCell foldedBeside(const PlacedCell& parent, CellSide side, float degrees)
     const QVector3D in = -parent.outward();
     switch (side) {
     case CellSide::Right:
-        return {parent.origin + parent.across,
-                parent.across * std::cos(turn) + in * std::sin(turn), parent.down};
+        return {parent.origin + parent.across, parent.across * std::cos(turn) + in * std::sin(turn),
+                parent.down};
     case CellSide::Bottom:
         return {parent.origin + parent.down, parent.across,
                 parent.down * std::cos(turn) + in * std::sin(turn)};
@@ -225,8 +225,8 @@ bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Segment>& segm
             for (CellSide side : allSides) {
                 const int next = pieceIn(beyond(cell, side));
                 const bool foldedWithin =
-                    next >= 0 && std::find(cube.pieces.begin(), cube.pieces.end(), next) !=
-                                     cube.pieces.end();
+                    next >= 0 &&
+                    std::find(cube.pieces.begin(), cube.pieces.end(), next) != cube.pieces.end();
                 if (foldedWithin)
                     continue;
                 const auto ends = sideEnds(side);
@@ -415,8 +415,8 @@ BoxPose posed(const Box& box, const std::array<QMatrix4x4, 4>& cubes)
 {
     BoxPose pose;
     for (int k = 0; k < pieceCount; ++k)
-        pose[std::size_t(k)] = transformed(box.folded, cubes[std::size_t(
-                                                             box.cubeOf[std::size_t(k)])])[std::size_t(k)];
+        pose[std::size_t(k)] =
+            transformed(box.folded, cubes[std::size_t(box.cubeOf[std::size_t(k)])])[std::size_t(k)];
     return pose;
 }
 
@@ -462,8 +462,8 @@ Result<void> nameBlocks(Box& box, const std::vector<std::array<QMatrix4x4, 4>>& 
         const int still0 = state.turning[std::size_t(turned->cubes[0])] ? 1 : 0;
         const int stillPiece = turned->pieces[std::size_t(still0)];
         const QMatrix4x4& stillPose = still->at(std::size_t(turned->cubes[std::size_t(still0)]));
-        state.axisFrom = stillPose.map(onCell(box.folded[std::size_t(stillPiece)], stillPiece,
-                                              turned->from));
+        state.axisFrom =
+            stillPose.map(onCell(box.folded[std::size_t(stillPiece)], stillPiece, turned->from));
         state.axisTo =
             stillPose.map(onCell(box.folded[std::size_t(stillPiece)], stillPiece, turned->to));
         // Half a turn either way ends in the block; the paper goes the way no cube passes through
@@ -477,12 +477,12 @@ Result<void> nameBlocks(Box& box, const std::vector<std::array<QMatrix4x4, 4>>& 
                 if (!state.turning[c])
                     continue;
                 ends = ends && sameMatrix(end * still->at(c), state.cubes[c]);
-                const QVector3D centre = (half * still->at(c)).map(
-                    cubeCentre(box.folded, box.cubes[c]));
+                const QVector3D centre =
+                    (half * still->at(c)).map(cubeCentre(box.folded, box.cubes[c]));
                 for (std::size_t d = 0; d < 4; ++d)
                     if (!state.turning[d] &&
-                        (centre - still->at(d).map(cubeCentre(box.folded, box.cubes[d])))
-                                .length() < 1 - closeEnough)
+                        (centre - still->at(d).map(cubeCentre(box.folded, box.cubes[d]))).length() <
+                            1 - closeEnough)
                         clear = false;
             }
             if (ends && clear)
@@ -639,10 +639,9 @@ BoxPose foldingPose(const Box& box, float progress)
     // alike; then, in two steps' time, the cells on the hinges fold and the ring closes.
     int ownCells = 0;
     for (const BoxCube& cube : box.cubes)
-        ownCells = std::max(ownCells, int(std::count_if(cube.pieces.begin() + 1, cube.pieces.end(),
-                                                        [&](int k) {
-                                                            return !box.onHinge[std::size_t(k)];
-                                                        })));
+        ownCells = std::max(
+            ownCells, int(std::count_if(cube.pieces.begin() + 1, cube.pieces.end(),
+                                        [&](int k) { return !box.onHinge[std::size_t(k)]; })));
     const float steps = float(ownCells + 2);
     const float at = std::clamp(progress, 0.0f, 1.0f) * steps;
     const float closing = std::clamp((at - float(ownCells)) / 2, 0.0f, 1.0f);

@@ -21,7 +21,13 @@ namespace hakomiru {
 // printed side faces -z, and the cubes fold up behind it.
 
 // The sides of a cell as it lies on the sheet.
-enum class CellSide { Top, Right, Bottom, Left };
+enum class CellSide
+{
+    Top,
+    Right,
+    Bottom,
+    Left
+};
 
 // Whether the sheet's lines give the free side of a cell a glue tab: a black line parallel to that
 // side, outside the cell, between an eighth and a half of a cell away, beside the side's middle.
@@ -80,7 +86,12 @@ struct BoxFace
 };
 
 // The compact blocks, in the order of BoxState's kinds.
-enum BoxStateKind { slabState = 0, verticalFoldState = 1, horizontalFoldState = 2 };
+enum BoxStateKind
+{
+    slabState = 0,
+    verticalFoldState = 1,
+    horizontalFoldState = 2
+};
 inline constexpr int boxStateCount = 3;
 
 // A compact block of the ring: the slab (the cubes as they lie on the sheet), or the slab folded

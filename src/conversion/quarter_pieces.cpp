@@ -81,14 +81,14 @@ QuarterMap quarterMap(int quarter, QSize sourceBox, QSize pieceBox)
     const double ky = double(sourceBoxHeight) / 2 / pieceHeight;
     const bool right = quarter == 1 || quarter == 3;
     const bool bottom = quarter >= 2;
-    return {{right ? double(sourceBoxWidth) / 2 : 0, kx}, {bottom ? double(sourceBoxHeight) / 2 : 0, ky}};
+    return {{right ? double(sourceBoxWidth) / 2 : 0, kx},
+            {bottom ? double(sourceBoxHeight) / 2 : 0, ky}};
 }
 
 QTransform pieceToSourceBox(int quarter, QSize sourceBox, QSize pieceBox)
 {
     const QuarterMap map = quarterMap(quarter, sourceBox, pieceBox);
-    return QTransform(map.alongX.step, 0, 0, map.alongY.step, map.alongX.offset,
-                      map.alongY.offset);
+    return QTransform(map.alongX.step, 0, 0, map.alongY.step, map.alongX.offset, map.alongY.offset);
 }
 
 void CutQuarterPieces(std::span<const Surface> sourceBoxes, std::span<Surface> pieceBoxes)

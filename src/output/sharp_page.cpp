@@ -99,10 +99,9 @@ QImage SharpPieces::piece(int k, QSize size)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     // Pixels of the piece's picture -> the piece box's coordinates -> the source box's.
     const QSizeF pieceSize(m_drawing.pieceBox);
-    const QTransform toSource =
-        QTransform::fromScale(pieceSize.width() / size.width(),
-                              pieceSize.height() / size.height()) *
-        pieceToSourceBox(k % 4, m_drawing.sourceBox, m_drawing.pieceBox);
+    const QTransform toSource = QTransform::fromScale(pieceSize.width() / size.width(),
+                                                      pieceSize.height() / size.height()) *
+                                pieceToSourceBox(k % 4, m_drawing.sourceBox, m_drawing.pieceBox);
     painter.setTransform(toSource.inverted());
     painter.drawImage(m_prepared.inSourceBox, m_prepared.image);
     painter.end();

@@ -186,8 +186,8 @@ BoxWindow::BoxWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
         const QChar letter = letters[i];
         const bool folding = letter == u'F';
-        auto* button = new QPushButton(folding ? QStringLiteral("おりかた")
-                                               : QStringLiteral("絵") + letter);
+        auto* button =
+            new QPushButton(folding ? QStringLiteral("おりかた") : QStringLiteral("絵") + letter);
         button->setObjectName(QStringLiteral("box") + letter);
         button->setToolTip(folding ? QStringLiteral("シートをハコにおる (F)")
                                    : QStringLiteral("絵%1のみえるかたち (%1)").arg(letter));

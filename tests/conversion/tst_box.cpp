@@ -204,7 +204,8 @@ private slots:
     void ringClosesInEachState_data()
     {
         QTest::addColumn<int>("state");
-        QTest::addColumn<QList<int>>("turnedHinges"); // cells above or left of the hinge: r * 10 + c
+        QTest::addColumn<QList<int>>(
+            "turnedHinges"); // cells above or left of the hinge: r * 10 + c
         QTest::newRow("slab") << int(slabState) << QList<int>{};
         QTest::newRow("vertical fold") << int(verticalFoldState) << QList<int>{24, 54};
         QTest::newRow("horizontal fold") << int(horizontalFoldState) << QList<int>{33, 36};
@@ -222,9 +223,8 @@ private slots:
                                              {3, 3, CellSide::Bottom},
                                              {3, 6, CellSide::Bottom}}};
         for (const Side h : hinges) {
-            const Side other = h.side == CellSide::Right
-                                   ? Side{h.row, h.column + 1, CellSide::Left}
-                                   : Side{h.row + 1, h.column, CellSide::Top};
+            const Side other = h.side == CellSide::Right ? Side{h.row, h.column + 1, CellSide::Left}
+                                                         : Side{h.row + 1, h.column, CellSide::Top};
             QVERIFY(box.cubeOf[std::size_t(pieceAt(h.row, h.column))] !=
                     box.cubeOf[std::size_t(pieceAt(other.row, other.column))]);
             QVERIFY2(sameEdge(sideAt(pose, h), sideAt(pose, other)),
@@ -298,11 +298,10 @@ private slots:
                 const QRect block(x + 4, y + 4, 12, 12);
                 const QRgb a = meanOf(drawn, block);
                 const QRgb e = meanOf(expected, block);
-                QVERIFY2(closeColor(a, e, 10),
-                         qPrintable(QStringLiteral("at (%1, %2): %3, not %4")
-                                        .arg(x)
-                                        .arg(y)
-                                        .arg(colorText(a), colorText(e))));
+                QVERIFY2(closeColor(a, e, 10), qPrintable(QStringLiteral("at (%1, %2): %3, not %4")
+                                                              .arg(x)
+                                                              .arg(y)
+                                                              .arg(colorText(a), colorText(e))));
             }
     }
 
