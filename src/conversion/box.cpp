@@ -209,8 +209,11 @@ std::optional<Parting> foldIntoCubes(const std::vector<Fold>& folds)
     return parting;
 }
 
+// Which sides of each piece's cell carry a glue tab (Top, Right, Bottom, Left).
+using GlueTabs = std::array<std::array<bool, 4>, pieceCount>;
+
 // Whether every glue tab meets exactly one tab-less free edge of its own cube once folded.
-bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Segment>& segments)
+bool tabsMeetTheirEdges(const Parting& parting, const GlueTabs& tabs)
 {
     for (const BoxCube& cube : parting.cubes) {
         struct FreeEdge
@@ -233,7 +236,7 @@ bool tabsMeetTheirEdges(const Parting& parting, const std::vector<Segment>& segm
                 const PlacedCell& placed = parting.folded[std::size_t(k)];
                 edges.push_back({placed.at(float(ends[0].x()), float(ends[0].y())),
                                  placed.at(float(ends[1].x()), float(ends[1].y())),
-                                 hasGlueTab(cell, side, segments, pieceBoxSide, pieceBoxSide)});
+                                 tabs[std::size_t(k)][std::size_t(side)]});
             }
         }
         for (const FreeEdge& tab : edges) {
@@ -388,15 +391,17 @@ std::array<BoxFace, 2> largeFaces(const Box& box, const BoxPose& pose)
         const auto first = std::find_if(pieces.begin(), pieces.end(),
                                         [&](int k) { return box.cubeOf[std::size_t(k)] == 0; });
         const PlacedCell& upright = pose[std::size_t(first != pieces.end() ? *first : pieces[0])];
-        QVector3D corner = upright.origin;
+        // The face's top-left corner: the least of its cells' corners along both sides.
+        float left = 0;
+        float top = 0;
         for (int k : pieces)
             for (float u : {0.0f, 1.0f})
                 for (float v : {0.0f, 1.0f}) {
-                    const QVector3D p = pose[std::size_t(k)].at(u, v);
-                    if (QVector3D::dotProduct(p - corner, upright.across) < -closeEnough ||
-                        QVector3D::dotProduct(p - corner, upright.down) < -closeEnough)
-                        corner = p;
+                    const QVector3D p = pose[std::size_t(k)].at(u, v) - upright.origin;
+                    left = std::min(left, QVector3D::dotProduct(p, upright.across));
+                    top = std::min(top, QVector3D::dotProduct(p, upright.down));
                 }
+        const QVector3D corner = upright.at(left, top);
         face.frame = {corner, upright.across * 2, upright.down * 2};
         face.slot = pieces[0] / 4;
         for (int k : pieces) {
@@ -411,12 +416,18 @@ std::array<BoxFace, 2> largeFaces(const Box& box, const BoxPose& pose)
     return faces;
 }
 
+PlacedCell moved(const PlacedCell& cell, const QMatrix4x4& transform)
+{
+    return {transform.map(cell.origin), transform.mapVector(cell.across),
+            transform.mapVector(cell.down)};
+}
+
+// Each cube's cells moved as the cube is.
 BoxPose posed(const Box& box, const std::array<QMatrix4x4, 4>& cubes)
 {
     BoxPose pose;
-    for (int k = 0; k < pieceCount; ++k)
-        pose[std::size_t(k)] =
-            transformed(box.folded, cubes[std::size_t(box.cubeOf[std::size_t(k)])])[std::size_t(k)];
+    for (std::size_t k = 0; k < pose.size(); ++k)
+        pose[k] = moved(box.folded[k], cubes[std::size_t(box.cubeOf[k])]);
     return pose;
 }
 
@@ -536,19 +547,15 @@ bool hasGlueTab(Cell cell, CellSide side, const std::vector<Segment>& segments, 
     return false;
 }
 
-BoxPose transformed(const BoxPose& pose, const QMatrix4x4& transform)
-{
-    BoxPose moved;
-    for (std::size_t k = 0; k < pose.size(); ++k)
-        moved[k] = {transform.map(pose[k].origin), transform.mapVector(pose[k].across),
-                    transform.mapVector(pose[k].down)};
-    return moved;
-}
-
 Result<Box> foldSheetIntoBox()
 {
     const std::vector<Fold> folds = netFolds();
     const std::vector<Segment> segments = sheetSegments(pieceBoxSide, pieceBoxSide);
+    GlueTabs tabs{};
+    for (std::size_t k = 0; k < tabs.size(); ++k)
+        for (CellSide side : allSides)
+            tabs[k][std::size_t(side)] =
+                hasGlueTab(PieceLayout[k], side, segments, pieceBoxSide, pieceBoxSide);
     std::optional<Parting> found;
     std::array<std::size_t, 4> hingeFolds{};
     int ways = 0;
@@ -564,7 +571,7 @@ Result<Box> foldSheetIntoBox()
                             within.push_back(folds[i]);
                     std::optional<Parting> parting = foldIntoCubes(within);
                     if (!parting || parting->cubes.size() != 4 ||
-                        !tabsMeetTheirEdges(*parting, segments))
+                        !tabsMeetTheirEdges(*parting, tabs))
                         continue;
                     ++ways;
                     found = std::move(parting);

@@ -51,9 +51,6 @@ struct PlacedCell
 // Where the cell of every piece lies.
 using BoxPose = std::array<PlacedCell, pieceCount>;
 
-// Moves every cell of `pose` by `transform`.
-[[nodiscard]] BoxPose transformed(const BoxPose& pose, const QMatrix4x4& transform);
-
 // One paper cube: six cells folded about the folds between them.
 struct BoxCube
 {
