@@ -381,13 +381,13 @@ void Form1::openChosenFile(const QString& path)
 void Form1::LoadPictureIntoSlot()
 {
     const int slot = m_state.currentSlot;
-    const Result<void> placed =
-        m_workbench.fillSlotFromFile(slot, m_state.fileName, m_state.fitMode,
-                                     [this](const QString& path, const DecodeSizeFor& decodeSize) {
-                                         return m_services.loadPicture(path, decodeSize);
-                                     });
+    m_workbench.clearSlot(slot);
+    const SlotReading read =
+        m_services.readSlotPicture(m_state.fileName, m_workbench.readPlan(slot, m_state.fitMode));
+    if (read)
+        m_workbench.place(slot, read.value());
     Picture4(slot)->refresh();
-    if (placed)
+    if (read)
         showLook(Look::Ready);
 }
 
