@@ -198,6 +198,61 @@ private slots:
                               orientation == 0 ? "landscape" : "portrait")
                     << size << orientation;
     }
+    // A page followed piece by piece is the page drawn without being followed, told once for
+    // each of the 24 pieces; stopped, it leaves the device untouched: nothing was begun on it.
+    void followedPage_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        QTest::addColumn<bool>("painted");
+        QTest::addColumn<int>("told");
+        QTest::newRow("followed to the end") << 0 << true << 24;
+        QTest::newRow("stopped at the first piece") << 1 << false << 1;
+        QTest::newRow("stopped at the last piece") << 24 << false << 24;
+    }
+    void followedPage()
+    {
+        QFETCH(int, stopAt);
+        QFETCH(bool, painted);
+        QFETCH(int, told);
+        Workbench bench;
+        makeLightSheet(bench, 0);
+        auto page = [&bench](const SheetProgress& progress, bool* ok) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            {
+                QPdfWriter writer(&buffer);
+                writer.setResolution(300);
+                writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+                (void)applyPageSetup(writer, pageSetupFor(1, 0));
+                *ok = paintSharpSheetOnPage(writer, bench.sheetDrawing(), 300, progress);
+            }
+            // Less the lines that name the moment it was written.
+            QByteArrayList lines = bytes.split('\n');
+            lines.removeIf([](const QByteArray& line) {
+                return line.contains("/CreationDate") || line.startsWith("/ID");
+            });
+            return lines.join('\n');
+        };
+        int calls = 0;
+        bool ok = false;
+        const QByteArray followed = page(
+            [&](int done, int total) {
+                ++calls;
+                return done == calls && total == 24 && done != stopAt;
+            },
+            &ok);
+        QCOMPARE(ok, painted);
+        QCOMPARE(calls, told);
+        if (!painted) {
+            QVERIFY(followed.isEmpty());
+            return;
+        }
+        bool drawn = false;
+        QCOMPARE(followed, page({}, &drawn));
+        QVERIFY(drawn);
+    }
+
     void sharpPageMatchesTheSheet()
     {
         QFETCH(int, paperSize);

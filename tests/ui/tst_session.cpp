@@ -139,6 +139,7 @@ private slots:
             QGuiApplication::clipboard()->setMimeData(mime);
             form1.Picture2(0).pset(3, 3, qRgb(1, 2, 3)); // something to clear
             paste->trigger();
+            QTRY_VERIFY(!form1.reading());
             if (paintedPixels(form1.Picture2(0)) > 0)
                 ++placed;
             else
@@ -170,6 +171,7 @@ private slots:
         Program program;
         program.services.openAnswers = {path};
         QTest::mouseClick(program.form1->Command2(5), Qt::LeftButton);
+        settle(program);
         QCOMPARE(program.state.fileName, path);
         QVERIFY(closeColor(program.sourceCentre(5), qRgb(200, 30, 30), 30));
 
@@ -223,6 +225,7 @@ private slots:
         answerFileDialog(picture);
         QTest::mouseClick(form1.Command2(0), Qt::LeftButton);
         QCOMPARE(state.fileName, picture);
+        QTRY_VERIFY(!form1.reading());
         QTest::mouseClick(form1.Command1(0), Qt::LeftButton);
         form1.Timer1()->setInterval(0);
         QTRY_VERIFY(form1.form2()->isVisible());
