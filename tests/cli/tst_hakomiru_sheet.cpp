@@ -684,18 +684,19 @@ private slots:
 
     void helpAndVersion_data()
     {
-        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("help") << "--help"
-                              << "-o SHEET.bmp";
-        QTest::newRow("version") << "--version"
+        QTest::newRow("help") << QStringList{"--help"} << "-o SHEET.bmp";
+        QTest::newRow("help after a bad option")
+            << QStringList{"--fit", "bad", "--help"} << "-o SHEET.bmp";
+        QTest::newRow("version") << QStringList{"--version"}
                                  << "hakomiru-sheet " HAKOMIRU_VERSION "\n";
     }
     void helpAndVersion()
     {
-        QFETCH(QString, option);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, shown);
-        const Run run = runExporter({option}, folder());
+        const Run run = runExporter(arguments, folder());
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(shown), qPrintable(run.out));
         QCOMPARE(run.err, QString());
