@@ -28,13 +28,12 @@ int sharpBoxSide(const ExportOptions& options)
     const double boxWidthOnSheet = 2.0 * pieceBoxSide;
     double side = 0;
     if (!options.pdfPath.isEmpty() || !options.svgPath.isEmpty()) {
-        const PageSetup setup = pageSetupFor(options.paperSize, options.paperOrientation);
-        const QPageLayout page(QPageSize(setup.paper.value_or(QPageSize::A3)), setup.orientation,
-                               QMarginsF());
         const QSize canvas = sheetCanvasSize(Surface(pieceBoxSide, pieceBoxSide));
-        if (const auto sheet = sheetDestination(printableWidthTwips(page), QSizeF(canvas)))
-            side = sheet->width() / twipsPerInch * options.pictureDpi * boxWidthOnSheet /
-                   canvas.width();
+        const double dpi = options.pictureDpi;
+        if (const auto sheet = sheetOnPage(
+                marginlessPage(pageSetupFor(options.paperSize, options.paperOrientation)),
+                QSizeF(canvas), dpi, dpi))
+            side = sheet->pixelsFor(boxWidthOnSheet, canvas.width(), dpi);
     }
     if (options.scale > 1)
         side = std::max(side, boxWidthOnSheet * options.scale);

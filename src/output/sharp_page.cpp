@@ -249,12 +249,11 @@ void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRect
 bool paintSharpSheetOnPage(QPagedPaintDevice& device, const SheetDrawing& drawing, int pictureDpi,
                            const SheetProgress& progress)
 {
-    const std::int32_t pageWidth = printableWidthTwips(device.pageLayout());
-    const std::optional<QRectF> destination = sheetDestination(pageWidth, QSizeF(drawing.canvas));
-    if (!destination || device.logicalDpiX() <= 0)
+    const std::optional<SheetOnPage> sheetPlace = sheetOnPage(
+        device.pageLayout(), QSizeF(drawing.canvas), device.logicalDpiX(), device.logicalDpiY());
+    if (!sheetPlace || device.logicalDpiX() <= 0)
         return false;
-    const QRectF onDevice =
-        twipsToDevicePixels(*destination, device.logicalDpiX(), device.logicalDpiY());
+    const QRectF onDevice = sheetPlace->devicePixels;
     const double picturesPerDevicePixel = double(pictureDpi) / device.logicalDpiX();
     // Followed, the pieces are all made before the page is begun, so that a stop leaves the
     // device as it was; otherwise each is drawn as it is made.
