@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include "output/sharp_page.h"
+#include "picture/picture_formats.h"
 
 namespace hakomiru {
 
@@ -412,7 +413,7 @@ QString exportUsage(const QString& programName)
                "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
                "       %2 [--view-a ZOOM,DX,DY] [--view-b ...] [--view-c ...]\n"
                "       %2 [-o SHEET.bmp [--scale 1|2|3|4]]\n"
-               "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi 300..600]\n"
+               "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi %6..%7]\n"
                "       %2 [--paper %3 --orientation landscape|portrait]\n"
                "       %2 [--box BOX.png]\n"
                "\n"
@@ -420,8 +421,8 @@ QString exportUsage(const QString& programName)
                "window.\n"
                "\n"
                "  -a FILE, -b FILE, -c FILE\n"
-               "                  the pictures of the slots 絵A, 絵B and 絵C (BMP, JPEG, GIF,\n"
-               "                  PNG, WebP, TIFF, HEIC or AVIF);\n"
+               "                  the pictures of the slots 絵A, 絵B and 絵C\n"
+               "                  (%5);\n"
                "                  slots not given stay blank. After --, pictures may also be\n"
                "                  given without options, in the order 絵A, 絵B, 絵C.\n"
                "  --view-a ZOOM,DX,DY, --view-b ..., --view-c ...\n"
@@ -446,7 +447,7 @@ QString exportUsage(const QString& programName)
                "                  about the horizontal middle), each showing one of the\n"
                "                  pictures, as the box window draws them\n"
                "  --dpi N         the resolution of the pictures on the page and in the\n"
-               "                  drawing (300 to 600, default 300)\n"
+               "                  drawing (%6 to %7, default %8)\n"
                "  --paper %3\n"
                "                  the paper of the page (default %4)\n"
                "  --orientation landscape|portrait\n"
@@ -462,7 +463,9 @@ QString exportUsage(const QString& programName)
                "2 wrong arguments.\n")
         .arg(programName, QString(programName.size(), QLatin1Char(' ')),
              paperNames().join(QLatin1Char('|')),
-             QString::fromLatin1(papers[std::size_t(defaultPaperSize)].name));
+             QString::fromLatin1(papers[std::size_t(defaultPaperSize)].name), pictureKindNames(),
+             QString::number(minimumPictureDpi), QString::number(maximumPictureDpi),
+             QString::number(ExportOptions().pictureDpi));
 }
 
 } // namespace hakomiru

@@ -126,13 +126,15 @@ qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesP
 // The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
 // that would take more (a picture whose size shows only once it is decoded meets no other check
 // before). Qt keeps one limit for the whole process, so it is set once, as the application
-// starts, and never for a single read: pictures are read side by side. It is registered here, in
-// the file every picture read links, so the program, the exporter and the tests all start with it.
-void limitPictureReaders()
+// starts, and never for a single read: pictures are read side by side. libtiff's process-wide
+// handlers are silenced at the same time, for the same reason. It is registered here, in the file
+// every picture read links, so the program, the exporter and the tests all start with it.
+void setUpPictureReaders()
 {
     QImageReader::setAllocationLimit(int(pictureMemoryBudget / megabyte));
+    quietTiffReader();
 }
-Q_COREAPP_STARTUP_FUNCTION(limitPictureReaders)
+Q_COREAPP_STARTUP_FUNCTION(setUpPictureReaders)
 
 // A device that reads `source` through once: every byte it gives is read from `source` only the
 // first time, in order, and held; reading again (after a seek back, by a second reader of the same

@@ -687,8 +687,10 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("shown");
         QTest::newRow("help") << QStringList{"--help"} << "-o SHEET.bmp";
-        QTest::newRow("help after a bad option")
-            << QStringList{"--fit", "bad", "--help"} << "-o SHEET.bmp";
+        QTest::newRow("help after a bad option, the kinds it reads")
+            << QStringList{"--fit", "bad", "--help"}
+            << "(BMP, JPEG, GIF, PNG, WebP, TIFF, HEIC or AVIF)";
+        QTest::newRow("help, the resolutions") << QStringList{"-h"} << "[--dpi 300..600]";
         QTest::newRow("version") << QStringList{"--version"}
                                  << "hakomiru-sheet " HAKOMIRU_VERSION "\n";
     }
