@@ -144,18 +144,21 @@ Q_COREAPP_STARTUP_FUNCTION(setUpPictureReaders)
 class ReadOnceDevice : public QIODevice
 {
 public:
-    explicit ReadOnceDevice(QIODevice& source) : m_source(source)
+    // Room for the whole file is taken at once; its pages are only touched as it is read.
+    explicit ReadOnceDevice(QIODevice& source)
+        : m_source(source), m_size(std::max<qint64>(0, source.size())),
+          m_held(qsizetype(m_size), Qt::Uninitialized)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
 
     [[nodiscard]] bool isSequential() const override { return false; }
-    [[nodiscard]] qint64 size() const override { return m_source.size(); }
+    [[nodiscard]] qint64 size() const override { return m_size; }
 
     // The whole file, read to its end; shares the bytes held. Empty when it cannot be read whole.
     QByteArray whole()
     {
-        if (!heldTo(size()))
+        if (!heldTo(m_size))
             return {};
         return m_held;
     }
@@ -164,10 +167,10 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
         const qint64 at = pos();
-        const qint64 end = std::min(size(), at + maxSize);
-        if (!heldTo(end) && m_held.size() <= at)
-            return at >= size() ? 0 : -1;
-        const qint64 count = std::min<qint64>(end, m_held.size()) - at;
+        const qint64 end = std::min(m_size, at + maxSize);
+        if (!heldTo(end) && m_count <= at)
+            return at >= m_size ? 0 : -1;
+        const qint64 count = std::min(end, m_count) - at;
         if (count <= 0)
             return 0;
         std::memcpy(data, m_held.constData() + at, std::size_t(count));
@@ -179,17 +182,19 @@ private:
     // Reads from the source until `end` bytes are held; false when it ends or fails first.
     bool heldTo(qint64 end)
     {
-        while (m_held.size() < end) {
-            const QByteArray more = m_source.read(end - m_held.size());
-            if (more.isEmpty())
+        while (m_count < end) {
+            const qint64 read = m_source.read(m_held.data() + m_count, end - m_count);
+            if (read <= 0)
                 return false;
-            m_held.append(more);
+            m_count += read;
         }
         return true;
     }
 
     QIODevice& m_source;
+    const qint64 m_size;
     QByteArray m_held;
+    qint64 m_count = 0; // bytes of m_held read so far
 };
 
 // The program's own header reads: the route a picture takes, or why it is refused at once. They
@@ -675,6 +680,12 @@ PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeS
 
 PictureLoads loadPictureOnce(QIODevice& device, std::span<const DecodeSizeFor> sizes)
 {
+    // Its bytes are held while it is read: a file larger than the budget is refused unread.
+    if (device.size() > pictureMemoryBudget)
+        return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more than "
+                                      "the %2 MB this program allows")
+                           .arg((device.size() + megabyte - 1) / megabyte)
+                           .arg(pictureMemoryBudget / megabyte)};
     ReadOnceDevice once(device);
     return planAndDecode(once, device.size(), {sizes.begin(), sizes.end()});
 }

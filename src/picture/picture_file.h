@@ -79,7 +79,8 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 // The same for the picture in `device` (a file, open for reading at its start): each of its bytes
 // is read from it once, as far as the picture needs; they are held while the picture is read, so
 // that a refused picture leaves the rest of its file unread and a picture read at several sizes
-// reads its file once. What it costs counts the file's bytes as held.
+// reads its file once. What it costs counts the file's bytes as held; a file larger than
+// pictureMemoryBudget is refused unread.
 [[nodiscard]] PictureLoads loadPictureOnce(QIODevice& device, std::span<const DecodeSizeFor> sizes);
 
 // The memory loadPictureOnce would take to read the file at `path` at `sizes`, the
