@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the picture intake: read them as a picture, decode at the size the slot
-// needs, measure, and fit and paint into a source box and a preview box in both fit modes, as a
-// file and as a pasted picture.
+// Feeds arbitrary bytes to the picture intake: read them as a slot reads a picture (at the size its
+// boxes need and the size it keeps), and fit and paint them into a source box and a preview box in
+// both fit modes, as a file and as a pasted picture.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include "intake/fit.h"
 #include "intake/slot_intake.h"
+#include "intake/slot_read.h"
 #include "picture/picture_file.h"
 #include "surface/surface.h"
 
@@ -24,16 +25,20 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const double threshold : {fileAspectThreshold, pasteAspectThreshold()}) {
+    for (const bool pasted : {false, true}) {
         for (const int mode : {fitWhole, fitCover}) {
             Surface source(489, 489, qRgb(240, 240, 240));
             Surface preview(145, 145, qRgb(240, 240, 240));
-            const PictureLoad load = loadPictureData(bytes, [&](QSize natural) {
-                return decodeSizeFor(natural, source.width(), mode, threshold);
-            });
-            if (!load.ok())
+            SlotReadPlan plan;
+            plan.fitMode = mode;
+            plan.pasted = pasted;
+            plan.boxSide = source.width();
+            plan.keptSide = 2240;
+            plan.backColor = source.backColor();
+            const SlotReading read = readSlotData(bytes, plan);
+            if (!read.ok())
                 continue;
-            placePicture(load.value(), SlotBoxes{source, preview}, mode, threshold);
+            placePicture(read->boxes, SlotBoxes{source, preview}, mode, read->aspectThreshold);
         }
     }
     return 0;

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -32,8 +33,10 @@ public:
     bool printerAnswer = false;
     // What the clipboard holds (nothing: no picture).
     std::optional<QImage> clipboard;
-    // Called just before a picture file is read or the clipboard is read.
+    // Called just before the clipboard is read.
     std::function<void()> beforeRead;
+    // Called on the reading thread just before a picture file is read; it may hold the read.
+    std::function<void(const QString& path)> duringRead;
 
     // What the program asked.
     std::vector<OpenDialogSetup> openSetups;
@@ -42,7 +45,8 @@ public:
     std::vector<Asked> messages;
     int printerDialogs = 0;
     int clipboardReads = 0;
-    // Every picture read: the path and the pixel size it was decoded at (invalid on failure).
+    // Every picture read: the path and the pixel size its boxes' picture was decoded at (invalid
+    // on failure). Written on the reading threads: read it once the reads have ended.
     std::vector<std::pair<QString, QSize>> loads;
 
     std::optional<QString> chooseOpenFile(QWidget*, const OpenDialogSetup& setup) override
@@ -80,16 +84,24 @@ public:
             beforeRead();
         return clipboard;
     }
-    PictureLoad loadPicture(const QString& path, const DecodeSizeFor& decodeSizeFor) override
+    SlotReading readSlotPicture(const QString& path, const SlotReadPlan& plan) override
     {
-        if (beforeRead)
-            beforeRead();
-        PictureLoad load = loadPictureFile(path, decodeSizeFor);
-        loads.emplace_back(path, load.ok() ? load->image.size() : QSize());
-        return load;
+        if (duringRead)
+            duringRead(path);
+        SlotReading read = readSlotFile(path, plan);
+        const std::lock_guard lock(m_loadsMutex);
+        loads.emplace_back(path, read.ok() ? read->boxes.image.size() : QSize());
+        return read;
+    }
+    // The reads recorded so far (the reads run on worker threads).
+    [[nodiscard]] std::size_t loadCount()
+    {
+        const std::lock_guard lock(m_loadsMutex);
+        return loads.size();
     }
 
 private:
+    std::mutex m_loadsMutex;
     static std::optional<QString> next(std::deque<std::optional<QString>>& answers)
     {
         QString answer;

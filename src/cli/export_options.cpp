@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include "output/sharp_page.h"
+#include "picture/picture_formats.h"
 
 namespace hakomiru {
 
@@ -51,24 +56,83 @@ bool sameFile(const QString& a, const QString& b)
     return !canonicalA.isEmpty() && canonicalA == second.canonicalFilePath();
 }
 
+// One option of the command line: its names as typed ("-o", "--fit"), and whether it takes a
+// value.
+struct OptionSpec
+{
+    QStringList names;
+    bool takesValue;
+};
+
+// Every option the exporter knows, in the order the help lists them.
+std::vector<OptionSpec> optionSpecs()
+{
+    std::vector<OptionSpec> specs;
+    for (const VisibleSlot& slot : visibleSlots)
+        specs.push_back({{pictureOption(slot)}, true});
+    for (const VisibleSlot& slot : visibleSlots)
+        specs.push_back({{viewOption(slot)}, true});
+    for (const char* name :
+         {"--fit", "-o", "--scale", "--pdf", "--svg", "--box", "--dpi", "--paper", "--orientation"})
+        specs.push_back({{QString::fromLatin1(name)}, true});
+    specs.push_back({{QStringLiteral("--pasted")}, false});
+    specs.push_back({{QStringLiteral("-h"), QStringLiteral("--help")}, false});
+    specs.push_back({{QStringLiteral("--version")}, false});
+    return specs;
+}
+
+// An option's name as QCommandLineParser knows it: without its dashes.
+QString bare(const QString& name)
+{
+    return name.mid(name.startsWith(QLatin1String("--")) ? 2 : 1);
+}
+
+// An option's name as typed: "-" before a letter, "--" before a word.
+QString typed(const QString& bareName)
+{
+    return (bareName.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + bareName;
+}
+
+// Reads the command line with QCommandLineParser (values after "=" or in the next argument,
+// whatever it begins with; "--" ends the options; a single dash before a word names a long option),
+// then checks what it found in the program's own words.
 class Parser
 {
 public:
-    explicit Parser(const QStringList& arguments) : m_arguments(arguments) {}
+    explicit Parser(const QStringList& arguments) : m_arguments(arguments)
+    {
+        m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        for (const OptionSpec& spec : optionSpecs()) {
+            QStringList names;
+            for (const QString& name : spec.names)
+                names << bare(name);
+            m_parser.addOption(spec.takesValue
+                                   ? QCommandLineOption(names, QString(), QStringLiteral("value"))
+                                   : QCommandLineOption(names));
+        }
+    }
 
     ExportCommand run()
     {
-        while (m_next < m_arguments.size() && m_command.error.isEmpty()) {
-            const QString argument = m_arguments[m_next++];
-            if (argument == QLatin1String("--")) {
-                takePositional();
-                break;
-            }
-            takeOption(argument);
-            if (m_command.action == ExportCommand::Action::Help ||
-                m_command.action == ExportCommand::Action::Version)
-                return m_command;
+        // QCommandLineParser reads the program's name first.
+        const bool parsed = m_parser.parse(QStringList{QString()} + m_arguments);
+        // --help and --version anywhere before "--" win over everything else, even over wrong
+        // arguments; as an option's value they are a file name.
+        if (m_parser.isSet(QStringLiteral("help"))) {
+            m_command.action = ExportCommand::Action::Help;
+            return m_command;
         }
+        if (m_parser.isSet(QStringLiteral("version"))) {
+            m_command.action = ExportCommand::Action::Version;
+            return m_command;
+        }
+        if (!parsed)
+            failParsing();
+        else
+            takeOptions();
+        if (m_command.error.isEmpty())
+            takePositional();
         if (m_command.error.isEmpty())
             check();
         m_command.action =
@@ -83,19 +147,50 @@ private:
             m_command.error = error;
     }
 
-    // The option's value: after "=" in the argument itself, or the next argument.
-    std::optional<QString> value(const QString& name, const std::optional<QString>& attached)
+    // What QCommandLineParser refused, in the program's words: an unknown option, an option
+    // without its value at the end of the line, or a value given to --pasted.
+    void failParsing()
     {
-        if (attached) {
-            if (attached->isEmpty())
-                fail(QStringLiteral("option %1 needs a value").arg(name));
-            return attached->isEmpty() ? std::nullopt : attached;
+        const QStringList unknown = m_parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            fail(QStringLiteral("unknown option \"%1\"").arg(typed(unknown.front())));
+            return;
         }
-        if (m_next >= m_arguments.size() || m_arguments[m_next].isEmpty()) {
+        for (const QString& argument : m_arguments)
+            if (argument.startsWith(QLatin1String("--pasted=")))
+                fail(QStringLiteral("option --pasted takes no value"));
+        const std::optional<QString> last = lastValueOption();
+        fail(QStringLiteral("option %1 needs a value").arg(last.value_or(m_arguments.last())));
+    }
+
+    // The option that takes a value whose value is missing at the end of the line, if any.
+    [[nodiscard]] std::optional<QString> lastValueOption() const
+    {
+        if (m_arguments.isEmpty())
+            return std::nullopt;
+        for (const OptionSpec& spec : optionSpecs())
+            if (spec.takesValue && spec.names.contains(m_arguments.last()))
+                return m_arguments.last();
+        return std::nullopt;
+    }
+
+    // The one value of option `name`: refused when the option is given more than once, or with
+    // an empty value. Nothing when it is not given.
+    std::optional<QString> value(const QString& name)
+    {
+        const QStringList values = m_parser.values(bare(name));
+        if (values.isEmpty())
+            return std::nullopt;
+        if (values.size() > 1) {
+            fail(QStringLiteral("option %1 is given more than once").arg(name));
+            return std::nullopt;
+        }
+        if (values.front().isEmpty()) {
             fail(QStringLiteral("option %1 needs a value").arg(name));
             return std::nullopt;
         }
-        return m_arguments[m_next++];
+        m_seen << name;
+        return values.front();
     }
 
     // A whole number from `least` to `most`, written in decimal digits only.
@@ -132,136 +227,75 @@ private:
         return {zoom, match.captured(2).toInt(), match.captured(3).toInt()};
     }
 
-    bool once(const QString& name)
+    // The options in the order the help lists them; the first thing wrong is told.
+    void takeOptions()
     {
-        if (m_seen.contains(name)) {
-            fail(QStringLiteral("option %1 is given more than once").arg(name));
-            return false;
-        }
-        m_seen << name;
-        return true;
-    }
-
-    void takeOption(const QString& argument)
-    {
-        QString name = argument;
-        std::optional<QString> attached;
-        if (argument.startsWith(QLatin1String("--"))) {
-            const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            if (equals > 0) {
-                name = argument.left(equals);
-                attached = argument.mid(equals + 1);
-            }
-        }
         ExportOptions& options = m_command.options;
-
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            m_command.action = ExportCommand::Action::Help;
-        } else if (name == QLatin1String("--version")) {
-            m_command.action = ExportCommand::Action::Version;
-        } else if (const std::optional<std::size_t> slot = slotOfOption(name)) {
-            if (once(name))
-                if (const auto path = value(name, attached))
-                    options.pictures[*slot] = *path;
-        } else if (const std::optional<std::size_t> slot = slotOfViewOption(name)) {
-            if (once(name))
-                if (const auto text = value(name, attached))
-                    options.views[*slot] = view(name, *text);
-        } else if (name == QLatin1String("-o")) {
-            if (once(name))
-                if (const auto path = value(name, attached))
-                    options.sheetPath = *path;
-        } else if (name == QLatin1String("--pdf")) {
-            if (once(name))
-                if (const auto path = value(name, attached))
-                    options.pdfPath = *path;
-        } else if (name == QLatin1String("--svg")) {
-            if (once(name))
-                if (const auto path = value(name, attached))
-                    options.svgPath = *path;
-        } else if (name == QLatin1String("--box")) {
-            if (once(name))
-                if (const auto path = value(name, attached))
-                    options.boxPath = *path;
-        } else if (name == QLatin1String("--dpi")) {
-            if (once(name))
-                if (const auto number = value(name, attached))
-                    options.pictureDpi = wholeNumber(name, *number, 300, 600);
-        } else if (name == QLatin1String("--scale")) {
-            if (once(name))
-                if (const auto number = value(name, attached))
-                    options.scale = wholeNumber(name, *number, 1, 4);
-        } else if (name == QLatin1String("--fit")) {
-            if (once(name))
-                if (const auto mode = value(name, attached)) {
-                    const auto index =
-                        indexOfName(*mode, {QStringLiteral("whole"), QStringLiteral("cover")});
-                    if (index)
-                        options.fitMode = *index;
-                    else
-                        fail(QStringLiteral("--fit takes whole or cover, not \"%1\"").arg(*mode));
-                }
-        } else if (name == QLatin1String("--paper")) {
-            if (once(name))
-                if (const auto paper = value(name, attached)) {
-                    const QStringList names = paperNames();
-                    const auto index = indexOfName(*paper, names);
-                    if (index)
-                        options.paperSize = *index;
-                    else
-                        fail(QStringLiteral("--paper takes %1 or %2, not \"%3\"")
-                                 .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")),
-                                      names.last(), *paper));
-                }
-        } else if (name == QLatin1String("--orientation")) {
-            if (once(name))
-                if (const auto orientation = value(name, attached)) {
-                    const auto index = indexOfName(
-                        *orientation, {QStringLiteral("landscape"), QStringLiteral("portrait")});
-                    if (index)
-                        options.paperOrientation = *index;
-                    else
-                        fail(QStringLiteral("--orientation takes landscape or portrait, not \"%1\"")
-                                 .arg(*orientation));
-                }
-        } else if (name == QLatin1String("--pasted")) {
-            if (attached)
-                fail(QStringLiteral("option --pasted takes no value"));
-            else if (once(name))
-                options.pasted = true;
-        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            fail(QStringLiteral("unknown option \"%1\"").arg(argument));
-        } else {
-            fail(
-                QStringLiteral("unexpected argument \"%1\"; pictures are given with -a, -b and -c, "
-                               "or after --")
-                    .arg(argument));
+        for (std::size_t i = 0; i < visibleSlots.size(); ++i) {
+            if (const auto path = value(pictureOption(visibleSlots[i])))
+                options.pictures[i] = *path;
+            if (const auto text = value(viewOption(visibleSlots[i])))
+                options.views[i] = view(viewOption(visibleSlots[i]), *text);
+        }
+        if (const auto mode = value(QStringLiteral("--fit"))) {
+            const auto index =
+                indexOfName(*mode, {QStringLiteral("whole"), QStringLiteral("cover")});
+            if (index)
+                options.fitMode = *index;
+            else
+                fail(QStringLiteral("--fit takes whole or cover, not \"%1\"").arg(*mode));
+        }
+        if (m_parser.optionNames().count(QStringLiteral("pasted")) > 1)
+            fail(QStringLiteral("option --pasted is given more than once"));
+        options.pasted = m_parser.isSet(QStringLiteral("pasted"));
+        if (const auto path = value(QStringLiteral("-o")))
+            options.sheetPath = *path;
+        if (const auto number = value(QStringLiteral("--scale")))
+            options.scale = wholeNumber(QStringLiteral("--scale"), *number, 1, 4);
+        if (const auto path = value(QStringLiteral("--pdf")))
+            options.pdfPath = *path;
+        if (const auto path = value(QStringLiteral("--svg")))
+            options.svgPath = *path;
+        if (const auto path = value(QStringLiteral("--box")))
+            options.boxPath = *path;
+        if (const auto number = value(QStringLiteral("--dpi")))
+            options.pictureDpi =
+                wholeNumber(QStringLiteral("--dpi"), *number, minimumPictureDpi, maximumPictureDpi);
+        if (const auto paper = value(QStringLiteral("--paper"))) {
+            const QStringList names = paperNames();
+            const auto index = indexOfName(*paper, names);
+            if (index)
+                options.paperSize = *index;
+            else
+                fail(QStringLiteral("--paper takes %1 or %2, not \"%3\"")
+                         .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")),
+                              names.last(), *paper));
+        }
+        if (const auto orientation = value(QStringLiteral("--orientation"))) {
+            const auto index = indexOfName(
+                *orientation, {QStringLiteral("landscape"), QStringLiteral("portrait")});
+            if (index)
+                options.paperOrientation = *index;
+            else
+                fail(QStringLiteral("--orientation takes landscape or portrait, not \"%1\"")
+                         .arg(*orientation));
         }
     }
 
-    // The visible slot (0 for 絵A) whose picture option `name` is, if it is one.
-    static std::optional<std::size_t> slotOfOption(const QString& name)
-    {
-        for (std::size_t i = 0; i < visibleSlots.size(); ++i)
-            if (name == pictureOption(visibleSlots[i]))
-                return i;
-        return std::nullopt;
-    }
-
-    // The visible slot whose view option `name` is (--view-a for 絵A), if it is one.
-    static std::optional<std::size_t> slotOfViewOption(const QString& name)
-    {
-        for (std::size_t i = 0; i < visibleSlots.size(); ++i)
-            if (name == viewOption(visibleSlots[i]))
-                return i;
-        return std::nullopt;
-    }
-
+    // The pictures after "--", in the order 絵A, 絵B, 絵C, into the slots the options left; any
+    // other argument that is not an option is refused.
     void takePositional()
     {
+        const QStringList positional = m_parser.positionalArguments();
+        const qsizetype afterDashes = argumentsAfterDashes();
+        if (positional.size() > afterDashes) {
+            fail(QStringLiteral("unexpected argument \"%1\"; pictures are given with -a, -b and "
+                                "-c, or after --")
+                     .arg(positional.front()));
+            return;
+        }
         std::size_t slot = 0;
-        for (; m_next < m_arguments.size(); ++m_next) {
-            const QString& path = m_arguments[m_next];
+        for (const QString& path : positional) {
             if (slot >= visibleSlots.size()) {
                 fail(QStringLiteral("more than three pictures: \"%1\"").arg(path));
                 return;
@@ -277,6 +311,25 @@ private:
             }
             m_command.options.pictures[slot++] = path;
         }
+    }
+
+    // How many arguments follow the "--" that ends the options (one that is not an option's
+    // value), or 0 without one.
+    [[nodiscard]] qsizetype argumentsAfterDashes() const
+    {
+        const std::vector<OptionSpec> specs = optionSpecs();
+        auto takesValue = [&specs](const QString& argument) {
+            return std::any_of(specs.begin(), specs.end(), [&argument](const OptionSpec& spec) {
+                return spec.takesValue && spec.names.contains(argument);
+            });
+        };
+        for (qsizetype i = 0; i < m_arguments.size(); ++i) {
+            if (m_arguments[i] == QLatin1String("--"))
+                return m_arguments.size() - i - 1;
+            if (takesValue(m_arguments[i]))
+                ++i; // its value, whatever it is
+        }
+        return 0;
     }
 
     void check()
@@ -333,8 +386,8 @@ private:
     }
 
     const QStringList& m_arguments;
-    qsizetype m_next = 0;
-    QStringList m_seen;
+    QCommandLineParser m_parser;
+    QStringList m_seen; // the options given a value
     ExportCommand m_command;
 };
 
@@ -360,7 +413,7 @@ QString exportUsage(const QString& programName)
                "Usage: %1 [-a FILE] [-b FILE] [-c FILE] [--fit whole|cover] [--pasted]\n"
                "       %2 [--view-a ZOOM,DX,DY] [--view-b ...] [--view-c ...]\n"
                "       %2 [-o SHEET.bmp [--scale 1|2|3|4]]\n"
-               "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi 300..600]\n"
+               "       %2 [--pdf PAGE.pdf] [--svg SHEET.svg] [--dpi %6..%7]\n"
                "       %2 [--paper %3 --orientation landscape|portrait]\n"
                "       %2 [--box BOX.png]\n"
                "\n"
@@ -368,8 +421,8 @@ QString exportUsage(const QString& programName)
                "window.\n"
                "\n"
                "  -a FILE, -b FILE, -c FILE\n"
-               "                  the pictures of the slots 絵A, 絵B and 絵C (BMP, JPEG, GIF,\n"
-               "                  PNG, WebP, TIFF, HEIC or AVIF);\n"
+               "                  the pictures of the slots 絵A, 絵B and 絵C\n"
+               "                  (%5);\n"
                "                  slots not given stay blank. After --, pictures may also be\n"
                "                  given without options, in the order 絵A, 絵B, 絵C.\n"
                "  --view-a ZOOM,DX,DY, --view-b ..., --view-c ...\n"
@@ -394,7 +447,7 @@ QString exportUsage(const QString& programName)
                "                  about the horizontal middle), each showing one of the\n"
                "                  pictures, as the box window draws them\n"
                "  --dpi N         the resolution of the pictures on the page and in the\n"
-               "                  drawing (300 to 600, default 300)\n"
+               "                  drawing (%6 to %7, default %8)\n"
                "  --paper %3\n"
                "                  the paper of the page (default %4)\n"
                "  --orientation landscape|portrait\n"
@@ -410,7 +463,9 @@ QString exportUsage(const QString& programName)
                "2 wrong arguments.\n")
         .arg(programName, QString(programName.size(), QLatin1Char(' ')),
              paperNames().join(QLatin1Char('|')),
-             QString::fromLatin1(papers[std::size_t(defaultPaperSize)].name));
+             QString::fromLatin1(papers[std::size_t(defaultPaperSize)].name), pictureKindNames(),
+             QString::number(minimumPictureDpi), QString::number(maximumPictureDpi),
+             QString::number(ExportOptions().pictureDpi));
 }
 
 } // namespace hakomiru

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
+#include <vector>
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -37,6 +41,11 @@ struct MadeSheet
 // first picture that cannot be read; the failure's subject is that picture's path. Only the
 // decoding may run in several threads; the pictures are placed and converted in order.
 Result<MadeSheet> makeSheet(const ExportOptions& options, Decoding decoding = Decoding::SideBySide);
+
+// How pictures that take `costs` bytes to read (in their order) are read side by side: the
+// sizes of the runs of consecutive pictures read together, each run as long as its pictures
+// together stay within pictureMemoryBudget (a picture beyond it alone). Sums to costs.size().
+[[nodiscard]] std::vector<std::size_t> readingGroups(std::span<const qint64> costs);
 
 // The printed page of the sheet as a PDF document: one page of the paper and orientation of
 // `setup`, without margins (a PDF page has no unprintable edge), the sheet drawn as printing

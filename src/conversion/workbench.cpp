@@ -1,5 +1,6 @@
 #include "conversion/workbench.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "conversion/sheet.h"
@@ -15,7 +16,7 @@ Surface canvasFor(QRgb backColor)
     return Surface(size.width(), size.height(), backColor);
 }
 
-Surface& boxAt(std::vector<Surface>& boxes, int index, const char* kind)
+template <typename Boxes> auto& boxAt(Boxes& boxes, int index, const char* kind)
 {
     if (index < 0 || std::size_t(index) >= boxes.size())
         qFatal("the workbench has no %s %d", kind, index);
@@ -54,75 +55,83 @@ Surface& Workbench::pieceBox(int index)
     return boxAt(m_pieces, index, "piece box");
 }
 
-Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitMode,
-                                         const PictureLoader& load)
+SlotReadPlan Workbench::readPlan(int slot, int fitMode, bool pasted, int keptSide) const
 {
-    forget(slot);
-    std::optional<Picture> painted;
-    const PictureLoader remembering = [&](const QString& file, const DecodeSizeFor& size) {
-        PictureLoad loaded = load(file, size);
-        if (loaded.ok())
-            painted = loaded.value();
-        return loaded;
-    };
-    const Result<void> filled =
-        hakomiru::fillSlotFromFile(remembering, path, fitMode, slotBoxes(slot));
-    if (!filled || !painted)
-        return filled;
-    // The file is read again, larger. Should it have changed or gone in between, the slot keeps
-    // what it shows.
-    const PictureLoad sharp = load(path, keptDecodeSizeFor(fitMode));
-    const bool same =
-        sharp.ok() && !sharp->image.isNull() && sharp->naturalSize == painted->naturalSize;
-    keep(slot, same ? sharp.value() : *painted, fitMode, fileAspectThreshold);
-    return {};
+    SlotReadPlan plan;
+    plan.fitMode = fitMode;
+    plan.pasted = pasted;
+    plan.boxSide = sourceBoxSide;
+    plan.keptSide = std::min(keptSide, keptBoxSide);
+    plan.backColor = boxAt(m_sources, slot, "source box").backColor();
+    return plan;
 }
 
-DecodeSizeFor Workbench::keptDecodeSizeFor(int fitMode, int boxSide)
+void Workbench::clearSlot(int slot)
 {
-    return [fitMode, boxSide](QSize naturalSize) {
-        return decodeSizeFor(naturalSize, boxSide, fitMode, fileAspectThreshold);
-    };
+    m_slots.at(std::size_t(slot)) = {};
+    sourceBox(slot).clear();
+    preview(slot).clear();
 }
 
-void Workbench::keep(int slot, const Picture& picture, int fitMode, double aspectThreshold)
+void Workbench::place(int slot, const SlotRead& read)
 {
-    KeptPicture& kept = m_kept.at(std::size_t(slot));
-    kept.image = flattenOnto(picture.image, sourceBox(slot).backColor())
-                     .convertToFormat(QImage::Format_RGB32);
-    kept.measured = QSizeF(picture.naturalSize);
-    kept.fitMode = fitMode;
-    kept.aspectThreshold = aspectThreshold;
-    kept.view = {};
-
+    placePicture(read.boxes, slotBoxes(slot), read.fitMode, read.aspectThreshold);
+    Slot& held = m_slots.at(std::size_t(slot));
+    held.kept.image = read.kept.image;
+    held.kept.measured = QSizeF(read.kept.naturalSize);
+    held.kept.fitMode = read.fitMode;
+    held.kept.aspectThreshold = read.aspectThreshold;
+    held.kept.view = {};
     // The ladder goes down to about what the source box needs at the default view.
     const QSize smallest =
-        decodeSizeFor(picture.naturalSize, sourceBoxSide, fitMode, aspectThreshold);
-    Held& held = m_held.at(std::size_t(slot));
-    held.picture = {
-        {}, pictureLadder(kept.image, smallest), kept.measured, fitMode, aspectThreshold};
+        decodeSizeFor(read.kept.naturalSize, sourceBoxSide, read.fitMode, read.aspectThreshold);
+    held.ladder = pictureLadder(held.kept.image, smallest);
     held.sourceAsPlaced = sourceBox(slot).image();
     held.previewAsPlaced = preview(slot).image();
 }
 
-void Workbench::forget(int slot)
+Result<void> Workbench::fillSlotFromFile(int slot, const QString& path, int fitMode)
 {
-    m_kept.at(std::size_t(slot)) = {};
-    m_held.at(std::size_t(slot)) = {};
+    clearSlot(slot);
+    const SlotReading read = readSlotFile(path, readPlan(slot, fitMode));
+    if (!read)
+        return read.failure();
+    place(slot, read.value());
+    return {};
+}
+
+Result<void> Workbench::fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode)
+{
+    clearSlot(slot);
+    const std::optional<QImage> picture = pasted();
+    if (!picture)
+        return Failure{QStringLiteral("there is no picture to paste"), {}};
+    const SlotReading read = readPastedPicture(*picture, readPlan(slot, fitMode, true));
+    if (!read)
+        return read.failure();
+    place(slot, read.value());
+    return {};
+}
+
+HeldPicture Workbench::held(int slot) const
+{
+    const Slot& held = m_slots.at(std::size_t(slot));
+    return {{}, held.ladder, held.kept.measured, held.kept.fitMode, held.kept.aspectThreshold};
 }
 
 bool Workbench::holdsPicture(int slot) const
 {
-    return !m_held.at(std::size_t(slot)).picture.ladder.empty();
+    return !m_slots.at(std::size_t(slot)).ladder.empty();
 }
 
 SlotView Workbench::limited(int slot, SlotView view) const
 {
-    const HeldPicture& held = m_held.at(std::size_t(slot)).picture;
+    const Slot& held = m_slots.at(std::size_t(slot));
     if (held.ladder.empty())
         return {};
-    const auto fit = fitPicture(held.measured.width(), held.measured.height(), sourceBoxSide,
-                                sourceBoxSide, held.fitMode, held.aspectThreshold);
+    const KeptPicture& kept = held.kept;
+    const auto fit = fitPicture(kept.measured.width(), kept.measured.height(), sourceBoxSide,
+                                sourceBoxSide, kept.fitMode, kept.aspectThreshold);
     return fit ? limitedView(view, *fit) : SlotView{};
 }
 
@@ -133,7 +142,7 @@ void Workbench::paintAt(int slot, Surface& box, const SlotView& view, const QIma
         box.paintPicture(asPlaced, 0, 0);
         return;
     }
-    paintSlotView(box, m_held.at(std::size_t(slot)).picture, view, sourceBox(slot).width());
+    paintSlotView(box, held(slot), view, sourceBox(slot).width());
 }
 
 SlotView Workbench::setView(int slot, SlotView view)
@@ -141,10 +150,10 @@ SlotView Workbench::setView(int slot, SlotView view)
     if (!holdsPicture(slot))
         return {};
     const SlotView set = limited(slot, view);
-    const Held& held = m_held.at(std::size_t(slot));
+    Slot& held = m_slots.at(std::size_t(slot));
     paintAt(slot, sourceBox(slot), set, held.sourceAsPlaced);
     paintAt(slot, preview(slot), set, held.previewAsPlaced);
-    m_kept.at(std::size_t(slot)).view = set;
+    held.kept.view = set;
     return set;
 }
 
@@ -153,36 +162,8 @@ SlotView Workbench::paintPreview(int slot, SlotView view)
     if (!holdsPicture(slot))
         return {};
     const SlotView painted = limited(slot, view);
-    paintAt(slot, preview(slot), painted, m_held.at(std::size_t(slot)).previewAsPlaced);
+    paintAt(slot, preview(slot), painted, m_slots.at(std::size_t(slot)).previewAsPlaced);
     return painted;
-}
-
-DecodeSizeFor Workbench::fileDecodeSizeFor(int slot, int fitMode)
-{
-    return hakomiru::fileDecodeSizeFor(sourceBox(slot), fitMode);
-}
-
-Result<void> Workbench::fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode)
-{
-    forget(slot);
-    std::optional<QImage> painted;
-    const PastedPicture remembering = [&]() {
-        painted = pasted();
-        return painted;
-    };
-    const Result<void> filled =
-        hakomiru::fillSlotFromPicture(remembering, fitMode, slotBoxes(slot));
-    if (!filled || !painted)
-        return filled;
-    const double threshold = pasteAspectThreshold();
-    const QSize size = decodeSizeFor(painted->size(), keptBoxSide, fitMode, threshold);
-    const QImage flat = flattenOnto(*painted, sourceBox(slot).backColor());
-    const QImage reduced =
-        size == painted->size()
-            ? flat
-            : averagedReduction(flat.convertToFormat(QImage::Format_RGB32), size);
-    keep(slot, Picture{reduced, painted->size()}, fitMode, threshold);
-    return {};
 }
 
 std::span<const Surface> Workbench::slotSources() const
@@ -199,7 +180,8 @@ void Workbench::convert()
 
 void Workbench::takeDrawing()
 {
-    m_drawing.pictures = m_kept;
+    for (int i = 0; i < slotCount; ++i)
+        m_drawing.pictures[std::size_t(i)] = m_slots[std::size_t(i)].kept;
     for (int i = 0; i < slotCount; ++i)
         m_drawing.slotBackColors[std::size_t(i)] = sourceBox(i).backColor();
     m_drawing.sourceBox = QSize(sourceBox(0).width(), sourceBox(0).height());

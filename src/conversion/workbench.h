@@ -9,6 +9,7 @@
 
 #include "conversion/sheet_drawing.h"
 #include "intake/slot_intake.h"
+#include "intake/slot_read.h"
 #include "surface/result.h"
 #include "surface/surface.h"
 
@@ -38,23 +39,29 @@ public:
     // The source and preview box of a slot in use (0..5).
     [[nodiscard]] SlotBoxes slotBoxes(int slot) { return {sourceBox(slot), preview(slot)}; }
 
-    // Fills slot 0..5 from a picture file read through `load`, fitted by `fitMode` (see
-    // fillSlotFromFile), and keeps the picture for the sharp page: `load` is called a second time,
-    // at keptDecodeSizeFor; when that read fails, the slot keeps the picture its boxes were painted
-    // from. A failure leaves the slot's boxes cleared and no picture kept.
-    Result<void> fillSlotFromFile(int slot, const QString& path, int fitMode,
-                                  const PictureLoader& load = loadPictureFile);
-    // The size fillSlotFromFile decodes a picture file at for slot 0..5 (see fileDecodeSizeFor).
-    [[nodiscard]] DecodeSizeFor fileDecodeSizeFor(int slot, int fitMode);
-    // The size a slot keeps a picture file at: no larger than a box of `boxSide` needs.
-    [[nodiscard]] static DecodeSizeFor keptDecodeSizeFor(int fitMode, int boxSide = keptBoxSide);
-    // Fills slot 0..5 with a pasted picture (see fillSlotFromPicture) and keeps it, reduced to
-    // what a box of keptBoxSide needs.
+    // The plan of a read for slot 0..5 (see SlotReadPlan): the source box's side for its boxes,
+    // `keptSide` (at most keptBoxSide) for the picture it keeps, its BackColor.
+    [[nodiscard]] SlotReadPlan readPlan(int slot, int fitMode, bool pasted = false,
+                                        int keptSide = keptBoxSide) const;
+    // Clears slot 0..5 for a new picture: its source box, then its preview, and the picture it
+    // kept; its view goes back to the default.
+    void clearSlot(int slot);
+    // Places a finished read into slot 0..5: fits and paints its source box and preview from the
+    // read's boxes picture (see placePicture) and keeps its kept picture for the sharp page and for
+    // painting the slot at other views; the view starts at the default.
+    void place(int slot, const SlotRead& read);
+    // Fills slot 0..5 from a picture file, fitted by `fitMode`, at once: clears the slot, reads the
+    // file by readPlan (its bytes once, see readSlotFile) and places it. A failure leaves the slot
+    // cleared and gives the reader's reason, about `path`.
+    Result<void> fillSlotFromFile(int slot, const QString& path, int fitMode);
+    // Fills slot 0..5 with a pasted picture, in this order: clears the slot, takes the picture
+    // from `pasted`, places it fitted as a pasted picture and kept reduced to what a box of
+    // keptBoxSide needs. Without a picture the slot stays cleared.
     Result<void> fillSlotFromPicture(int slot, const PastedPicture& pasted, int fitMode);
     // The picture slot 0..5 keeps (null when it holds none).
     [[nodiscard]] const KeptPicture& keptPicture(int slot) const
     {
-        return m_kept.at(std::size_t(slot));
+        return m_slots.at(std::size_t(slot)).kept;
     }
 
     // Whether slot 0..5 holds a picture, whose view can then change.
@@ -82,23 +89,22 @@ private:
     std::vector<Surface> m_previews;
     std::vector<Surface> m_pieces;
     Surface m_canvas;
-    std::array<KeptPicture, slotCount> m_kept;
-    // What each slot's boxes are painted from at a view other than the default, and the boxes as
-    // the picture was placed, for the default view.
-    struct Held
+    // What each slot holds: the picture it keeps, the copies of it that halve in size it is
+    // painted from at a view other than the default, and its boxes as the picture was placed, for
+    // the default view.
+    struct Slot
     {
-        HeldPicture picture;
+        KeptPicture kept;
+        std::vector<QImage> ladder;
         QImage sourceAsPlaced;
         QImage previewAsPlaced;
     };
-    std::array<Held, slotCount> m_held;
+    std::array<Slot, slotCount> m_slots;
     SheetDrawing m_drawing;
 
     void takeDrawing();
-    // Keeps `picture` (placed in slot 0..5 as its boxes now show it) for the sharp page and for
-    // painting the slot at other views, and resets the slot's view.
-    void keep(int slot, const Picture& picture, int fitMode, double aspectThreshold);
-    void forget(int slot);
+    // What paints slot 0..5 at a view other than the default.
+    [[nodiscard]] HeldPicture held(int slot) const;
     [[nodiscard]] SlotView limited(int slot, SlotView view) const;
     void paintAt(int slot, Surface& box, const SlotView& view, const QImage& asPlaced);
 };

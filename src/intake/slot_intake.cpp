@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "intake/fit.h"
+#include "intake/slot_read.h"
 #include "intake/slot_view.h"
 #include "surface/surface.h"
 
@@ -16,16 +17,6 @@ void placePicture(const Picture& picture, SlotBoxes boxes, int fitMode, double a
         paintSlotView(*box, held, SlotView{}, boxes.source.width());
 }
 
-DecodeSizeFor fileDecodeSizeFor(const Surface& source, int fitMode)
-{
-    // The picture is decoded once, at the size the larger (source) box needs; a large photo is
-    // never held at its full size.
-    const int boxSide = std::max(source.width(), source.height());
-    return [boxSide, fitMode](QSize naturalSize) {
-        return decodeSizeFor(naturalSize, boxSide, fitMode, fileAspectThreshold);
-    };
-}
-
 Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName, int fitMode,
                               SlotBoxes boxes)
 {
@@ -33,7 +24,10 @@ Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName
     const double aspectThreshold = fileAspectThreshold;
     boxes.preview.clear();
 
-    const PictureLoad loaded = load(fileName, fileDecodeSizeFor(boxes.source, fitMode));
+    SlotReadPlan plan;
+    plan.fitMode = fitMode;
+    plan.boxSide = std::max(boxes.source.width(), boxes.source.height());
+    const PictureLoad loaded = load(fileName, plan.boxSize());
     if (!loaded.ok())
         return Failure{loaded.error(), fileName};
     if (loaded->image.isNull() || loaded->naturalSize.isEmpty())

@@ -34,13 +34,9 @@ using PictureLoader = std::function<PictureLoad(const QString& path, const Decod
 // are cleared.
 using PastedPicture = std::function<std::optional<QImage>()>;
 
-// The size a picture file is decoded at to fill a slot whose source box is `boxes.source`: no
-// larger than that box needs with `fitMode` and the file factor 1. fillSlotFromFile reads through
-// it; a caller that reads the file beforehand asks it too, so both decode alike.
-[[nodiscard]] DecodeSizeFor fileDecodeSizeFor(const Surface& source, int fitMode);
-
-// Fills a slot from a picture file, in this order: clears the source box, clears the preview box,
-// reads the file through `load` (decoded at fileDecodeSizeFor), then fits and
+// Fills only a slot's boxes from a picture file, in this order: clears the source box, clears the
+// preview box, reads the file through `load` (decoded at what the larger, source box needs with
+// `fitMode` and the file factor 1; see SlotReadPlan::boxSize), then fits and
 // paints the source box and the preview box with the file factor 1. When the file cannot be read
 // as a picture, both boxes are left cleared and the reader's reason is returned.
 Result<void> fillSlotFromFile(const PictureLoader& load, const QString& fileName, int fitMode,

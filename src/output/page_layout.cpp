@@ -50,6 +50,21 @@ std::optional<QRectF> sheetDestination(std::int32_t pageWidthTwips, QSizeF canva
     return QRectF(sheetOffsetTwips, sheetOffsetTwips, printWidth, printHeight);
 }
 
+QPageLayout marginlessPage(const PageSetup& setup)
+{
+    return QPageLayout(QPageSize(setup.paper.value_or(papers[std::size_t(defaultPaperSize)].id)),
+                       setup.orientation, QMarginsF());
+}
+
+std::optional<SheetOnPage> sheetOnPage(const QPageLayout& layout, QSizeF canvasSize,
+                                       double dotsPerInchX, double dotsPerInchY)
+{
+    const std::optional<QRectF> twips = sheetDestination(printableWidthTwips(layout), canvasSize);
+    if (!twips)
+        return std::nullopt;
+    return SheetOnPage{*twips, twipsToDevicePixels(*twips, dotsPerInchX, dotsPerInchY)};
+}
+
 QRectF twipsToDevicePixels(const QRectF& twips, double dotsPerInchX, double dotsPerInchY)
 {
     const double scaleX = dotsPerInchX / twipsPerInch;

@@ -69,6 +69,28 @@ struct PageSetup
 [[nodiscard]] std::optional<QRectF> sheetDestination(std::int32_t pageWidthTwips,
                                                      QSizeF canvasSize);
 
+// The page a setup describes when no printer gives one (the exporter's page and drawing): its
+// paper without margins, Ｂ４ (the fresh start's paper) when the setup names none, in its
+// orientation.
+[[nodiscard]] QPageLayout marginlessPage(const PageSetup& setup);
+
+// Where the sheet lies on a page and what its pictures come out at, for a canvas of
+// `canvasSize` pixels on a page with `layout`, drawn at `dotsPerInchX` x `dotsPerInchY`.
+struct SheetOnPage
+{
+    QRectF twips;        // see sheetDestination
+    QRectF devicePixels; // the same in the device's pixels (see twipsToDevicePixels)
+    // The width, in device pixels, that `sheetPixels` pixels of the canvas's width span.
+    [[nodiscard]] double pixelsFor(double sheetPixels, double canvasWidth, double dotsPerInch) const
+    {
+        return twips.width() / twipsPerInch * dotsPerInch * sheetPixels / canvasWidth;
+    }
+};
+// The sheet on a page: the one reckoning the print, the PDF page, the SVG drawing and the
+// exporter's read size share. Nothing for a canvas or page without area.
+[[nodiscard]] std::optional<SheetOnPage> sheetOnPage(const QPageLayout& layout, QSizeF canvasSize,
+                                                     double dotsPerInchX, double dotsPerInchY);
+
 // A rectangle in twips as pixels of a device with `dotsPerInchX` x `dotsPerInchY` pixels to the
 // inch.
 [[nodiscard]] QRectF twipsToDevicePixels(const QRectF& twips, double dotsPerInchX,

@@ -113,22 +113,14 @@ int pictureDpiFor(int deviceDpi)
     return std::clamp(deviceDpi, minimumPictureDpi, maximumPictureDpi);
 }
 
-void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRectF& destination,
-                     double picturesPerDevicePixel)
-{
-    if (drawing.canvas.isEmpty() || !destination.isValid() || !(picturesPerDevicePixel > 0))
-        return;
-    painter.save();
-    painter.resetTransform();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    // The pieces come at the device's resolution: nothing for a viewer to smooth.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.fillRect(destination, QColor::fromRgb(drawing.canvasBackColor));
-    if (!drawing.converted || drawing.pieceBox.isEmpty() || drawing.sourceBox.isEmpty()) {
-        painter.restore();
-        return;
-    }
+namespace {
 
+// Makes the pieces of `drawing` for `destination` in piece order and hands each to `take`, which
+// may stop them by returning false. False when stopped.
+bool makePieces(const SheetDrawing& drawing, const QRectF& destination,
+                double picturesPerDevicePixel,
+                const std::function<bool(SharpSheet::Piece piece)>& take)
+{
     const double scaleX = destination.width() / drawing.canvas.width();
     const double scaleY = destination.height() / drawing.canvas.height();
     const QTransform sheetToDevice(scaleX, 0, 0, scaleY, destination.left(), destination.top());
@@ -140,18 +132,61 @@ void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRect
         const QPoint bottomRight(qRound(onDevice.right()), qRound(onDevice.bottom()));
         const QRect target(topLeft,
                            QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
-        if (target.isEmpty())
-            continue;
-        const QImage picture =
-            pieces.piece(k, QSize(std::max(1, qRound(target.width() * picturesPerDevicePixel)),
-                                  std::max(1, qRound(target.height() * picturesPerDevicePixel))));
-        if (picture.isNull())
-            painter.fillRect(target, QColor::fromRgb(pieces.backColor(k)));
-        else
-            painter.drawImage(target, picture);
+        SharpSheet::Piece piece{target, {}, pieces.backColor(k)};
+        if (!target.isEmpty())
+            piece.picture = pieces.piece(
+                k, QSize(std::max(1, qRound(target.width() * picturesPerDevicePixel)),
+                         std::max(1, qRound(target.height() * picturesPerDevicePixel))));
+        if (!take(std::move(piece)))
+            return false;
     }
+    return true;
+}
+
+void drawPiece(QPainter& painter, const SharpSheet::Piece& piece)
+{
+    if (piece.target.isEmpty())
+        return;
+    if (piece.picture.isNull())
+        painter.fillRect(piece.target, QColor::fromRgb(piece.backColor));
+    else
+        painter.drawImage(piece.target, piece.picture);
+}
+
+// Whether there is anything to draw, and whether there are pieces.
+bool drawsAnything(const SheetDrawing& drawing, const QRectF& destination,
+                   double picturesPerDevicePixel)
+{
+    return !drawing.canvas.isEmpty() && destination.isValid() && picturesPerDevicePixel > 0;
+}
+bool drawsPieces(const SheetDrawing& drawing)
+{
+    return drawing.converted && !drawing.pieceBox.isEmpty() && !drawing.sourceBox.isEmpty();
+}
+
+// Draws the sheet: the BackColor, each piece as `pieces` hands it over (false: stop), the lines.
+void drawSheet(QPainter& painter, const SheetDrawing& drawing, const QRectF& destination,
+               const std::function<bool(const std::function<bool(SharpSheet::Piece)>&)>& pieces)
+{
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // The pieces come at the device's resolution: nothing for a viewer to smooth.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.fillRect(destination, QColor::fromRgb(drawing.canvasBackColor));
+    if (!drawsPieces(drawing)) {
+        painter.restore();
+        return;
+    }
+    (void)pieces([&painter](const SharpSheet::Piece& piece) {
+        drawPiece(painter, piece);
+        return true;
+    });
 
     // The lines, one sheet pixel wide, through the centres of the pixels they cover.
+    const double scaleX = destination.width() / drawing.canvas.width();
+    const double scaleY = destination.height() / drawing.canvas.height();
+    const QTransform sheetToDevice(scaleX, 0, 0, scaleY, destination.left(), destination.top());
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPen pen(QColor::fromRgb(QBColor(0)), (scaleX + scaleY) / 2, Qt::SolidLine, Qt::SquareCap,
              Qt::MiterJoin);
@@ -166,18 +201,75 @@ void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRect
     painter.restore();
 }
 
-bool paintSharpSheetOnPage(QPagedPaintDevice& device, const SheetDrawing& drawing, int pictureDpi)
+} // namespace
+
+std::optional<SharpSheet> makeSharpSheet(const SheetDrawing& drawing, const QRectF& destination,
+                                         double picturesPerDevicePixel,
+                                         const SheetProgress& progress)
 {
-    const std::int32_t pageWidth = printableWidthTwips(device.pageLayout());
-    const std::optional<QRectF> destination = sheetDestination(pageWidth, QSizeF(drawing.canvas));
-    if (!destination || device.logicalDpiX() <= 0)
+    SharpSheet sheet;
+    if (!drawsAnything(drawing, destination, picturesPerDevicePixel))
+        return sheet;
+    sheet.destination = destination;
+    if (!drawsPieces(drawing))
+        return sheet;
+    int done = 0;
+    const bool made =
+        makePieces(drawing, destination, picturesPerDevicePixel, [&](SharpSheet::Piece piece) {
+            sheet.pieces.push_back(std::move(piece));
+            return !progress || progress(++done, pieceCount);
+        });
+    if (!made)
+        return std::nullopt;
+    return sheet;
+}
+
+void drawSharpSheet(QPainter& painter, const SheetDrawing& drawing, const SharpSheet& sheet)
+{
+    if (!sheet.destination.isValid() || drawing.canvas.isEmpty())
+        return;
+    drawSheet(painter, drawing, sheet.destination, [&sheet](const auto& draw) {
+        for (const SharpSheet::Piece& piece : sheet.pieces)
+            (void)draw(piece);
+        return true;
+    });
+}
+
+void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRectF& destination,
+                     double picturesPerDevicePixel)
+{
+    if (!drawsAnything(drawing, destination, picturesPerDevicePixel))
+        return;
+    // Each piece is drawn as soon as it is made, so only one is held at a time.
+    drawSheet(painter, drawing, destination, [&](const auto& draw) {
+        return makePieces(drawing, destination, picturesPerDevicePixel, draw);
+    });
+}
+
+bool paintSharpSheetOnPage(QPagedPaintDevice& device, const SheetDrawing& drawing, int pictureDpi,
+                           const SheetProgress& progress)
+{
+    const std::optional<SheetOnPage> sheetPlace = sheetOnPage(
+        device.pageLayout(), QSizeF(drawing.canvas), device.logicalDpiX(), device.logicalDpiY());
+    if (!sheetPlace || device.logicalDpiX() <= 0)
         return false;
+    const QRectF onDevice = sheetPlace->devicePixels;
+    const double picturesPerDevicePixel = double(pictureDpi) / device.logicalDpiX();
+    // Followed, the pieces are all made before the page is begun, so that a stop leaves the
+    // device as it was; otherwise each is drawn as it is made.
+    std::optional<SharpSheet> sheet;
+    if (progress) {
+        sheet = makeSharpSheet(drawing, onDevice, picturesPerDevicePixel, progress);
+        if (!sheet)
+            return false;
+    }
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    paintSharpSheet(painter, drawing,
-                    twipsToDevicePixels(*destination, device.logicalDpiX(), device.logicalDpiY()),
-                    double(pictureDpi) / device.logicalDpiX());
+    if (sheet)
+        drawSharpSheet(painter, drawing, *sheet);
+    else
+        paintSharpSheet(painter, drawing, onDevice, picturesPerDevicePixel);
     return painter.end();
 }
 

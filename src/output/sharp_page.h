@@ -1,6 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 
 #include "conversion/sheet_drawing.h"
@@ -49,6 +54,32 @@ private:
     Prepared m_prepared;
 };
 
+// Called after each piece of a sheet is made with how many of how many are made; false stops.
+using SheetProgress = std::function<bool(int done, int total)>;
+
+// The sheet of a drawing made for a destination, ready to draw: each piece's picture and the
+// device pixels it covers (see paintSharpSheet).
+struct SharpSheet
+{
+    struct Piece
+    {
+        QRect target;
+        QImage picture; // null: the piece is all backColor
+        QRgb backColor;
+    };
+    QRectF destination;
+    std::vector<Piece> pieces;
+};
+
+// Makes the pictures of the pieces of `drawing` as paintSharpSheet draws them into `destination`,
+// one by one, telling `progress` after each; nothing when `progress` stopped it.
+[[nodiscard]] std::optional<SharpSheet> makeSharpSheet(const SheetDrawing& drawing,
+                                                       const QRectF& destination,
+                                                       double picturesPerDevicePixel = 1.0,
+                                                       const SheetProgress& progress = {});
+// Draws a sheet made by makeSharpSheet, as paintSharpSheet describes.
+void drawSharpSheet(QPainter& painter, const SheetDrawing& drawing, const SharpSheet& sheet);
+
 // Draws the sheet of `drawing` into `destination`, the canvas's rectangle in the painter's device
 // pixels (the painter's transform is ignored and left as it was), without looking at the canvas:
 // - the canvas's BackColor over the whole rectangle;
@@ -67,10 +98,12 @@ void paintSharpSheet(QPainter& painter, const SheetDrawing& drawing, const QRect
 // Draws the sheet of `drawing` as the one page of `device` (a printer or a PDF writer, its paper
 // already set): at sheetDestination() for the printable width of the device's page layout,
 // converted to the device's pixels, whose origin is the printable area's top-left corner; the
-// pictures at `pictureDpi`. Begins and ends the painting. False when the canvas has no area or the
-// device refuses to paint.
+// pictures at `pictureDpi`. Begins and ends the painting. Given `progress`, the pieces are all made
+// (and held) first, telling it after each, and only then is the painting begun, so a stop leaves
+// the device as it was. False when the canvas has no area, `progress` stopped, or the device
+// refuses to paint.
 [[nodiscard]] bool paintSharpSheetOnPage(QPagedPaintDevice& device, const SheetDrawing& drawing,
-                                         int pictureDpi);
+                                         int pictureDpi, const SheetProgress& progress = {});
 
 // The sheet of `drawing` drawn `scale` times as large as the canvas, in Format_RGB32: pictures
 // resampled at that size, lines `scale` pixels wide. Null when the image cannot be allocated.

@@ -12,6 +12,7 @@
 
 #include "conversion/sheet.h"
 #include "output/sharp_page.h"
+#include "surface/program_title.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
@@ -229,14 +230,13 @@ CutAndFold cutAndFold(QSize canvas, QSize pieceBox)
 Result<QByteArray> sheetSvg(const SheetDrawing& drawing, const PageSetup& setup, int pictureDpi)
 {
     const QSize canvas = drawing.canvas;
-    const QPageLayout page(QPageSize(setup.paper.value_or(QPageSize::A4)), setup.orientation,
-                           QMarginsF());
-    const auto onPage = sheetDestination(printableWidthTwips(page), QSizeF(canvas));
-    if (!onPage || canvas.isEmpty())
+    const auto sheetPlace =
+        sheetOnPage(marginlessPage(setup), QSizeF(canvas), pictureDpi, pictureDpi);
+    if (!sheetPlace || canvas.isEmpty())
         return Failure{QStringLiteral("the sheet has no area")};
     const double millimetresPerTwip = millimetresPerInch / twipsPerInch;
-    const double widthMm = onPage->width() * millimetresPerTwip;
-    const double heightMm = onPage->height() * millimetresPerTwip;
+    const double widthMm = sheetPlace->twips.width() * millimetresPerTwip;
+    const double heightMm = sheetPlace->twips.height() * millimetresPerTwip;
     const double picturePixelsPerSheetPixel =
         widthMm / canvas.width() / millimetresPerInch * pictureDpi;
 
@@ -254,7 +254,7 @@ Result<QByteArray> sheetSvg(const SheetDrawing& drawing, const PageSetup& setup,
     xml.writeAttribute(QStringLiteral("height"), number(heightMm) + QStringLiteral("mm"));
     xml.writeAttribute(QStringLiteral("viewBox"),
                        QStringLiteral("0 0 %1 %2").arg(canvas.width()).arg(canvas.height()));
-    xml.writeTextElement(QStringLiteral("title"), QStringLiteral("ハコミル"));
+    xml.writeTextElement(QStringLiteral("title"), programTitle);
 
     auto rect = [&](const QRectF& r, QRgb color) {
         xml.writeEmptyElement(QStringLiteral("rect"));

@@ -1,6 +1,8 @@
 #include "picture/picture_file.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -124,13 +126,76 @@ qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesP
 // The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
 // that would take more (a picture whose size shows only once it is decoded meets no other check
 // before). Qt keeps one limit for the whole process, so it is set once, as the application
-// starts, and never for a single read: pictures are read side by side. It is registered here, in
-// the file every picture read links, so the program, the exporter and the tests all start with it.
-void limitPictureReaders()
+// starts, and never for a single read: pictures are read side by side. libtiff's process-wide
+// handlers are silenced at the same time, for the same reason. It is registered here, in the file
+// every picture read links, so the program, the exporter and the tests all start with it.
+void setUpPictureReaders()
 {
     QImageReader::setAllocationLimit(int(pictureMemoryBudget / megabyte));
+    quietTiffReader();
 }
-Q_COREAPP_STARTUP_FUNCTION(limitPictureReaders)
+Q_COREAPP_STARTUP_FUNCTION(setUpPictureReaders)
+
+// A device that reads `source` through once: every byte it gives is read from `source` only the
+// first time, in order, and held; reading again (after a seek back, by a second reader of the same
+// picture) is served from what it holds. So a picture is planned from its headers without the rest
+// of its file being read, and decoded at several sizes from one reading of its file. It holds no
+// more than the file.
+class ReadOnceDevice : public QIODevice
+{
+public:
+    // Room for the whole file is taken at once; its pages are only touched as it is read.
+    explicit ReadOnceDevice(QIODevice& source)
+        : m_source(source), m_size(std::max<qint64>(0, source.size())),
+          m_held(qsizetype(m_size), Qt::Uninitialized)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    [[nodiscard]] bool isSequential() const override { return false; }
+    [[nodiscard]] qint64 size() const override { return m_size; }
+
+    // The whole file, read to its end; shares the bytes held. Empty when it cannot be read whole.
+    QByteArray whole()
+    {
+        if (!heldTo(m_size))
+            return {};
+        return m_held;
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        const qint64 end = std::min(m_size, at + maxSize);
+        if (!heldTo(end) && m_count <= at)
+            return at >= m_size ? 0 : -1;
+        const qint64 count = std::min(end, m_count) - at;
+        if (count <= 0)
+            return 0;
+        std::memcpy(data, m_held.constData() + at, std::size_t(count));
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    // Reads from the source until `end` bytes are held; false when it ends or fails first.
+    bool heldTo(qint64 end)
+    {
+        while (m_count < end) {
+            const qint64 read = m_source.read(m_held.data() + m_count, end - m_count);
+            if (read <= 0)
+                return false;
+            m_count += read;
+        }
+        return true;
+    }
+
+    QIODevice& m_source;
+    const qint64 m_size;
+    QByteArray m_held;
+    qint64 m_count = 0; // bytes of m_held read so far
+};
 
 // The program's own header reads: the route a picture takes, or why it is refused at once. They
 // come first, and leave the device at its start for Qt's reader.
@@ -174,21 +239,37 @@ Result<Headers> walkHeaders(QIODevice& device)
 }
 
 // What reading a picture will take, worked out before anything is decoded.
+// Each of the sizes asked for has its own wanted size (and, for a JPEG, its own reader size).
 struct Plan
 {
-    QSize natural;   // as the picture will be shown; invalid when only decoding tells
-    QSize wanted;    // reduce to this; invalid to keep the picture whole
-    QSize jpegScale; // the size a JPEG's reader is asked for (as stored); invalid for the whole
-    qint64 cost = 0; // bytes, as pictureMemoryBudget counts them
+    QSize natural;                 // as the picture will be shown; invalid when only decoding tells
+    std::vector<QSize> wanted;     // reduce to these; invalid to keep the picture whole
+    std::vector<QSize> jpegScales; // the sizes a JPEG's reader is asked for (as stored); invalid
+                                   // for the whole; empty for other kinds
+    qint64 cost = 0;               // bytes, as pictureMemoryBudget counts them
 };
 
-// A picture as decoded, before the program reduces it.
+// A picture as decoded, before the program reduces it: one image for each size asked for when
+// its reader reduced it (a JPEG), otherwise one image that every size is reduced from.
 struct Decoded
 {
-    QImage image;
+    std::vector<QImage> images;
     QSize natural;
-    QSize wanted;
+    std::vector<QSize> wanted;
 };
+
+qint64 pixelsOf(const std::vector<QSize>& sizes)
+{
+    qint64 sum = 0;
+    for (const QSize size : sizes)
+        sum += pixels(size);
+    return sum;
+}
+
+bool anyWhole(const std::vector<QSize>& wanted)
+{
+    return std::any_of(wanted.begin(), wanted.end(), [](QSize size) { return !size.isValid(); });
+}
 
 // The size to reduce a picture of `natural` to: smaller on both sides, or invalid.
 QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
@@ -202,15 +283,21 @@ QSize wantedSize(QSize natural, const DecodeSizeFor& decodeSizeFor)
     return {};
 }
 
+std::vector<QSize> wantedSizes(QSize natural, const std::vector<DecodeSizeFor>& sizes)
+{
+    std::vector<QSize> wanted;
+    for (const DecodeSizeFor& size : sizes)
+        wanted.push_back(wantedSize(natural, size));
+    return wanted;
+}
+
 // The picture in 32-bit colour, reduced by the program's averaging when it is larger than wanted.
 // A JPEG comes already reduced by its reader.
-PictureLoad finish(Decoded decoded)
+Result<QImage> finished(QImage image, QSize wanted)
 {
-    QImage image = std::move(decoded.image);
     if (image.isNull())
         return Failure{damaged};
     const bool alpha = image.hasAlphaChannel();
-    const QSize wanted = decoded.wanted;
     if (wanted.isValid() && (image.width() > wanted.width() || image.height() > wanted.height())) {
         // Converted in place where the formats allow, so a large picture is not held twice.
         image.convertTo(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
@@ -220,7 +307,35 @@ PictureLoad finish(Decoded decoded)
     }
     if (image.isNull())
         return Failure{damaged};
-    return Picture{image, decoded.natural};
+    return image;
+}
+
+// The picture at each wanted size, in their order. A size that comes from the same decoded
+// image at the same wanted size as an earlier one shares its pixels.
+PictureLoads finish(Decoded decoded)
+{
+    std::vector<Picture> pictures;
+    const std::size_t count = decoded.wanted.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t from = decoded.images.size() > 1 ? i : 0;
+        std::optional<std::size_t> same;
+        for (std::size_t j = 0; j < i && !same; ++j)
+            if (decoded.wanted[j] == decoded.wanted[i] &&
+                (decoded.images.size() > 1 ? j : 0) == from)
+                same = j;
+        if (same) {
+            pictures.push_back(pictures[*same]);
+            continue;
+        }
+        // The last size to come from an image takes it, so it can be converted in place.
+        const bool last = decoded.images.size() > 1 || i + 1 == count;
+        Result<QImage> image = finished(
+            last ? std::move(decoded.images[from]) : decoded.images[from], decoded.wanted[i]);
+        if (!image)
+            return image.failure();
+        pictures.push_back(Picture{std::move(image.value()), decoded.natural});
+    }
+    return pictures;
 }
 
 // One reading of the picture in a device: first the plan (the header walk and what decoding will
@@ -229,9 +344,12 @@ PictureLoad finish(Decoded decoded)
 class PictureRead
 {
 public:
-    PictureRead(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
-        : m_device(device), m_heldBytes(heldBytes), m_decodeSizeFor(decodeSizeFor)
-    {}
+    PictureRead(QIODevice& device, qint64 heldBytes, std::vector<DecodeSizeFor> sizes)
+        : m_device(device), m_heldBytes(heldBytes), m_sizes(std::move(sizes))
+    {
+        if (m_sizes.empty())
+            m_sizes.emplace_back();
+    }
 
     // The plan, or why the picture is refused before it is decoded.
     Result<Plan> plan()
@@ -253,11 +371,12 @@ public:
         return planWithQt();
     }
 
-    // Decodes the picture as planned. ASSUMES: `plan` is what plan() gave.
-    PictureLoad decode(const Plan& plan)
+    // Decodes the picture as planned: one picture for each size asked for, in their order.
+    // ASSUMES: `plan` is what plan() gave.
+    PictureLoads decode(const Plan& plan)
     {
         if (m_headers.route == Route::OwnBmp)
-            return finish({readBmp(m_device, m_headers.bmp), plan.natural, plan.wanted});
+            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted});
         Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
                                   : m_headers.route == Route::Heif   ? decodeHeif(plan)
                                                                      : decodeWithQt(plan);
@@ -305,13 +424,18 @@ private:
         plan.cost = m_heldBytes;
         const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
         if (m_reader.format() == "jpeg" && jpeg) {
-            plan.jpegScale = turned ? plan.wanted.transposed() : plan.wanted;
-            const QSize out =
-                plan.jpegScale.isValid() ? jpegScaledDecodeSize(stored, plan.jpegScale) : stored;
+            // Each size is decoded from the same bytes by a reader of its own, one after the
+            // other, the sizes decoded before held meanwhile.
             const bool transformed =
                 m_reader.transformation() != QImageIOHandler::TransformationNone;
-            plan.cost += jpeg->coefficientBytes + pixels(out) * (jpeg->components == 1 ? 5 : 4) +
-                         pixels(plan.jpegScale) * 4 + (transformed ? pixels(out) * 4 : 0);
+            plan.cost += jpeg->coefficientBytes;
+            for (const QSize wanted : plan.wanted) {
+                const QSize scale = turned ? wanted.transposed() : wanted;
+                plan.jpegScales.push_back(scale);
+                const QSize out = scale.isValid() ? jpegScaledDecodeSize(stored, scale) : stored;
+                plan.cost += pixels(out) * (jpeg->components == 1 ? 5 : 4) + pixels(scale) * 4 +
+                             (transformed ? pixels(out) * 4 : 0);
+            }
         } else {
             // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
             // bits or less (an unknown format is taken as 32 bits with alpha).
@@ -320,25 +444,47 @@ private:
                 : format == "tiff" && m_headers.tiff.bitsPerSample > 8 ? QImage::Format_RGBA64
                                                                        : QImage::Format_ARGB32;
             const qint64 bytesPerPixel = QImage::toPixelFormat(decodedFormat).bitsPerPixel() / 8;
-            plan.cost += wholeDecodeCost(stored, decodedFormat, !plan.wanted.isValid()) +
-                         pixels(plan.wanted) * 4 + readerOverhead(m_headers, stored, bytesPerPixel);
+            plan.cost += wholeDecodeCost(stored, decodedFormat, anyWhole(plan.wanted)) +
+                         pixelsOf(plan.wanted) * 4 +
+                         readerOverhead(m_headers, stored, bytesPerPixel);
         }
         return unlessRefused(plan, stored);
     }
 
     Result<Decoded> decodeWithQt(const Plan& plan)
     {
-        if (plan.jpegScale.isValid())
-            m_reader.setScaledSize(plan.jpegScale);
-        Decoded decoded{m_reader.read(), plan.natural, plan.wanted};
-        if (decoded.image.isNull())
-            return Failure{readerError(m_reader)};
+        Decoded decoded{{}, plan.natural, plan.wanted};
+        if (plan.jpegScales.empty()) {
+            decoded.images.push_back(m_reader.read());
+            if (decoded.images.front().isNull())
+                return Failure{readerError(m_reader)};
+        }
+        for (std::size_t i = 0; i < plan.jpegScales.size(); ++i) {
+            const QSize scale = plan.jpegScales[i];
+            const auto same =
+                std::find(plan.jpegScales.begin(), plan.jpegScales.begin() + i, scale);
+            if (same != plan.jpegScales.begin() + i) {
+                decoded.images.push_back(
+                    decoded.images[std::size_t(same - plan.jpegScales.begin())]);
+                continue;
+            }
+            if (i > 0) { // a reader of its own, from the start of the same bytes
+                if (!m_device.seek(0))
+                    return Failure{QStringLiteral("the file could not be read")};
+                m_reader.setDevice(nullptr);
+                m_reader.setDevice(&m_device);
+            }
+            m_reader.setScaledSize(scale.isValid() ? scale : QSize());
+            decoded.images.push_back(m_reader.read());
+            if (decoded.images.back().isNull())
+                return Failure{readerError(m_reader)};
+        }
         if (!decoded.natural.isValid()) { // measured after decoding
-            decoded.natural = decoded.image.size();
-            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+            decoded.natural = decoded.images.front().size();
+            decoded.wanted = wantedSizes(decoded.natural, m_sizes);
             const qint64 cost =
-                m_heldBytes +
-                wholeDecodeCost(decoded.natural, decoded.image.format(), !decoded.wanted.isValid());
+                m_heldBytes + wholeDecodeCost(decoded.natural, decoded.images.front().format(),
+                                              anyWhole(decoded.wanted));
             if (cost > pictureMemoryBudget)
                 return Failure{refusal(decoded.natural, cost, m_headers).value_or(damaged)};
         }
@@ -351,7 +497,7 @@ private:
     {
         Plan plan;
         plan.natural = natural;
-        plan.wanted = wantedSize(natural, m_decodeSizeFor);
+        plan.wanted = wantedSizes(natural, m_sizes);
         return plan;
     }
 
@@ -369,8 +515,8 @@ private:
         const BmpLayout& layout = m_headers.bmp;
         Plan plan = sizedPlan(layout.size);
         const bool alpha = layout.masks[3] != 0;
-        plan.cost = m_heldBytes + pixels(layout.size) * 4 + pixels(plan.wanted) * 4 +
-                    (alpha && !plan.wanted.isValid() ? pixels(layout.size) * 4 : 0);
+        plan.cost = m_heldBytes + pixels(layout.size) * 4 + pixelsOf(plan.wanted) * 4 +
+                    (alpha && anyWhole(plan.wanted) ? pixels(layout.size) * 4 : 0);
         return unlessRefused(plan, layout.size);
     }
 
@@ -381,7 +527,7 @@ private:
         const PngChunks& png = m_headers.png;
         Plan plan = sizedPlan(png.size);
         plan.cost = m_heldBytes + m_headers.fileBytes + pixels(png.size) * (8 + 4) +
-                    pixels(plan.wanted) * 4 + (plan.wanted.isValid() ? 0 : pixels(png.size) * 4);
+                    pixelsOf(plan.wanted) * 4 + (anyWhole(plan.wanted) ? pixels(png.size) * 4 : 0);
         return unlessRefused(plan, png.size);
     }
 
@@ -396,7 +542,7 @@ private:
             bytes.remove(chunk->first, chunk->second);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        PictureRead withoutKey(buffer, m_heldBytes + fileBytes, m_decodeSizeFor);
+        PictureRead withoutKey(buffer, m_heldBytes + fileBytes, m_sizes);
         withoutKey.m_headers = m_headers;
         withoutKey.m_headers.fileBytes = bytes.size();
         withoutKey.m_headers.route = Route::Qt;
@@ -406,7 +552,7 @@ private:
         Result<Decoded> decoded = withoutKey.decodeWithQt(plan.value());
         if (!decoded)
             return decoded;
-        QImage& image = decoded->image;
+        QImage& image = decoded->images.front();
         if (image.depth() != 64)
             return Failure{damaged}; // the colour cannot be matched exactly
         image.convertTo(QImage::Format_RGBA64);
@@ -424,14 +570,19 @@ private:
     // as they are held. Its size and the memory decoding takes are known before it is decoded.
     Result<Plan> planHeif()
     {
+        // Bytes held already (a pasted picture's, a file's read once) are read as they are held.
         auto* buffer = qobject_cast<QBuffer*>(&m_device);
-        const qint64 fileBytes = buffer != nullptr ? 0 : m_headers.fileBytes;
+        auto* readOnce = dynamic_cast<ReadOnceDevice*>(&m_device);
+        const bool held = buffer != nullptr || readOnce != nullptr;
+        const qint64 fileBytes = held ? 0 : m_headers.fileBytes;
         if (m_heldBytes + fileBytes > pictureMemoryBudget)
             return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more "
                                           "than the %2 MB this program allows")
                                .arg((m_headers.fileBytes + megabyte - 1) / megabyte)
                                .arg(pictureMemoryBudget / megabyte)};
-        m_heifBytes = buffer != nullptr ? buffer->data() : bytesAt(m_device, 0, fileBytes);
+        m_heifBytes = buffer != nullptr     ? buffer->data()
+                      : readOnce != nullptr ? readOnce->whole()
+                                            : bytesAt(m_device, 0, fileBytes);
         if (m_heifBytes.size() != m_headers.fileBytes)
             return Failure{QStringLiteral("the file could not be read")};
         Result<HeifPicture> opened = HeifPicture::open(m_heifBytes);
@@ -443,7 +594,7 @@ private:
         // libheif's); kept whole, it is flattened onto the box colour (another).
         const qint64 whole = pixels(plan.natural);
         plan.cost = m_heldBytes + fileBytes + whole * m_heif->decodingBytesPerPixel() +
-                    (m_heif->hasAlpha() ? whole * 4 : 0) + pixels(plan.wanted) * 4;
+                    (m_heif->hasAlpha() ? whole * 4 : 0) + pixelsOf(plan.wanted) * 4;
         return unlessRefused(plan, plan.natural);
     }
 
@@ -452,34 +603,43 @@ private:
         Result<QImage> image = m_heif->decode();
         if (!image)
             return image.failure();
-        Decoded decoded{std::move(image.value()), plan.natural, plan.wanted};
+        Decoded decoded{{std::move(image.value())}, plan.natural, plan.wanted};
         // libheif gives the size after the picture's turn and crop; should the decoded picture
         // still differ, it is taken as it is, as long as it is no larger than was reckoned.
-        if (decoded.image.size() != decoded.natural) {
-            if (pixels(decoded.image.size()) > pixels(plan.natural))
+        const QSize size = decoded.images.front().size();
+        if (size != decoded.natural) {
+            if (pixels(size) > pixels(plan.natural))
                 return Failure{damaged};
-            decoded.natural = decoded.image.size();
-            decoded.wanted = wantedSize(decoded.natural, m_decodeSizeFor);
+            decoded.natural = size;
+            decoded.wanted = wantedSizes(decoded.natural, m_sizes);
         }
         return decoded;
     }
 
     QIODevice& m_device;
     const qint64 m_heldBytes;
-    const DecodeSizeFor& m_decodeSizeFor;
+    std::vector<DecodeSizeFor> m_sizes; // never empty
     Headers m_headers;
     QImageReader m_reader;
     QByteArray m_heifBytes;            // what m_heif reads
     std::optional<HeifPicture> m_heif; // a HEIF picture once planned
 };
 
-PictureLoad readPicture(QIODevice& device, qint64 heldBytes, const DecodeSizeFor& decodeSizeFor)
+// Plans and decodes the picture in `device` at each of `sizes`.
+PictureLoads planAndDecode(QIODevice& device, qint64 heldBytes, std::vector<DecodeSizeFor> sizes)
 {
-    PictureRead read(device, heldBytes, decodeSizeFor);
+    PictureRead read(device, heldBytes, std::move(sizes));
     const Result<Plan> plan = read.plan();
     if (!plan)
         return plan.failure();
     return read.decode(plan.value());
+}
+
+PictureLoad first(PictureLoads loads)
+{
+    if (!loads)
+        return loads.failure();
+    return std::move(loads->front());
 }
 
 } // namespace
@@ -491,7 +651,7 @@ PictureLoad loadPictureFile(const QString& path, const DecodeSizeFor& decodeSize
         return Failure{QStringLiteral("file not found")};
     if (!file.open(QIODevice::ReadOnly))
         return Failure{QStringLiteral("the file could not be read")};
-    return readPicture(file, 0, decodeSizeFor);
+    return first(planAndDecode(file, 0, {decodeSizeFor}));
 }
 
 qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor)
@@ -499,16 +659,43 @@ qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    const Result<Plan> plan = PictureRead(file, 0, decodeSizeFor).plan();
+    const Result<Plan> plan = PictureRead(file, 0, {decodeSizeFor}).plan();
+    return plan ? plan->cost : 0;
+}
+
+qint64 pictureBytesCost(const QString& path, std::span<const DecodeSizeFor> sizes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const qint64 held = file.size();
+    const Result<Plan> plan = PictureRead(file, held, {sizes.begin(), sizes.end()}).plan();
     return plan ? plan->cost : 0;
 }
 
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)
 {
+    return first(loadPictureBytes(data, std::span(&decodeSizeFor, 1)));
+}
+
+PictureLoads loadPictureOnce(QIODevice& device, std::span<const DecodeSizeFor> sizes)
+{
+    // Its bytes are held while it is read: a file larger than the budget is refused unread.
+    if (device.size() > pictureMemoryBudget)
+        return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more than "
+                                      "the %2 MB this program allows")
+                           .arg((device.size() + megabyte - 1) / megabyte)
+                           .arg(pictureMemoryBudget / megabyte)};
+    ReadOnceDevice once(device);
+    return planAndDecode(once, device.size(), {sizes.begin(), sizes.end()});
+}
+
+PictureLoads loadPictureBytes(const QByteArray& data, std::span<const DecodeSizeFor> sizes)
+{
     QByteArray copy = data; // shares the bytes; the buffer only reads them
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    return readPicture(buffer, data.size(), decodeSizeFor);
+    return planAndDecode(buffer, data.size(), {sizes.begin(), sizes.end()});
 }
 
 QImage flattenOnto(const QImage& image, QRgb background)

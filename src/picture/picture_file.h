@@ -2,7 +2,10 @@
 
 #include <functional>
 #include <optional>
+#include <span>
+#include <vector>
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -22,6 +25,8 @@ struct Picture
 
 // The outcome of reading a picture file: a picture, or the reader's own reason.
 using PictureLoad = Result<Picture>;
+// The outcome of reading one picture at several sizes: one picture for each, in their order.
+using PictureLoads = Result<std::vector<Picture>>;
 
 // The most memory reading one picture may take, in bytes: the forms Qt's reader decodes it into
 // and the 32-bit form the program paints from, the JPEG reader's coefficient buffer, and the
@@ -62,6 +67,26 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 // The same for bytes already in memory (a dropped or pasted picture, the fuzz target).
 [[nodiscard]] PictureLoad loadPictureData(const QByteArray& data,
                                           const DecodeSizeFor& decodeSizeFor = {});
+
+// Reads a picture held in memory (a file's bytes read whole, a dropped or pasted picture) once
+// for each of `sizes` (none: once, whole), as loadPictureFile reads it: headers walked once; a
+// JPEG decoded reduced by its reader once for each size, from the same bytes; any other kind
+// decoded once and reduced to each size. Sizes that come out alike share their pixels. What it
+// costs counts the bytes, every size and the decoding (see pictureBytesCost).
+[[nodiscard]] PictureLoads loadPictureBytes(const QByteArray& data,
+                                            std::span<const DecodeSizeFor> sizes);
+
+// The same for the picture in `device` (a file, open for reading at its start): each of its bytes
+// is read from it once, as far as the picture needs; they are held while the picture is read, so
+// that a refused picture leaves the rest of its file unread and a picture read at several sizes
+// reads its file once. What it costs counts the file's bytes as held; a file larger than
+// pictureMemoryBudget is refused unread.
+[[nodiscard]] PictureLoads loadPictureOnce(QIODevice& device, std::span<const DecodeSizeFor> sizes);
+
+// The memory loadPictureOnce would take to read the file at `path` at `sizes`, the
+// bytes themselves included, worked out from its headers without reading the file whole: 0 for a
+// file refused before decoding, pictureMemoryBudget for one whose size shows only once decoded.
+[[nodiscard]] qint64 pictureBytesCost(const QString& path, std::span<const DecodeSizeFor> sizes);
 
 // An image without transparency: transparent and half-transparent pixels show `background`.
 [[nodiscard]] QImage flattenOnto(const QImage& image, QRgb background);

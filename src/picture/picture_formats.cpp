@@ -16,8 +16,16 @@ struct PictureKind
     const char* format;         // Qt's name, or "heif"
     const char* const* endings; // null-terminated
     const char* const* mimeTypes;
+    const char* const* names; // as the help names the kind; none for the small formats
 };
 
+constexpr const char* bmpNames[] = {"BMP", nullptr};
+constexpr const char* jpegNames[] = {"JPEG", nullptr};
+constexpr const char* gifNames[] = {"GIF", nullptr};
+constexpr const char* pngNames[] = {"PNG", nullptr};
+constexpr const char* webpNames[] = {"WebP", nullptr};
+constexpr const char* tiffNames[] = {"TIFF", nullptr};
+constexpr const char* heifNames[] = {"HEIC", "AVIF", nullptr};
 constexpr const char* bmpEndings[] = {"bmp", "dib", nullptr};
 constexpr const char* bmpTypes[] = {"image/bmp", "image/x-bmp", nullptr};
 constexpr const char* jpegEndings[] = {"jpg", "jpeg", "jpe", nullptr};
@@ -48,28 +56,32 @@ constexpr const char* xpmEndings[] = {"xpm", nullptr};
 constexpr const char* xpmTypes[] = {"image/x-xpixmap", nullptr};
 
 constexpr PictureKind kinds[] = {
-    {"bmp", bmpEndings, bmpTypes},    {"jpeg", jpegEndings, jpegTypes},
-    {"gif", gifEndings, gifTypes},    {"png", pngEndings, pngTypes},
-    {"webp", webpEndings, webpTypes}, {"tiff", tiffEndings, tiffTypes},
-    {"heif", heifEndings, heifTypes}, {"ico", icoEndings, icoTypes},
-    {"cur", curEndings, none},        {"pbm", pbmEndings, pbmTypes},
-    {"pgm", pgmEndings, pgmTypes},    {"ppm", ppmEndings, ppmTypes},
-    {"xbm", xbmEndings, xbmTypes},    {"xpm", xpmEndings, xpmTypes},
+    {"bmp", bmpEndings, bmpTypes, bmpNames},
+    {"jpeg", jpegEndings, jpegTypes, jpegNames},
+    {"gif", gifEndings, gifTypes, gifNames},
+    {"png", pngEndings, pngTypes, pngNames},
+    {"webp", webpEndings, webpTypes, webpNames},
+    {"tiff", tiffEndings, tiffTypes, tiffNames},
+    {"heif", heifEndings, heifTypes, heifNames},
+    {"ico", icoEndings, icoTypes, none},
+    {"cur", curEndings, none, none},
+    {"pbm", pbmEndings, pbmTypes, none},
+    {"pgm", pgmEndings, pgmTypes, none},
+    {"ppm", ppmEndings, ppmTypes, none},
+    {"xbm", xbmEndings, xbmTypes, none},
+    {"xpm", xpmEndings, xpmTypes, none},
 };
 
 } // namespace
 
+void quietTiffReader()
+{
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(nullptr);
+}
+
 QByteArray pictureFormat(QIODevice& device)
 {
-    // libtiff, which Qt's TIFF reader uses, writes what it finds wrong with a file straight to
-    // standard error; the reader's failure already tells the program, which says it in its own
-    // words. Silenced once, before any TIFF is read.
-    static const bool quietTiff = [] {
-        TIFFSetWarningHandler(nullptr);
-        TIFFSetErrorHandler(nullptr);
-        return true;
-    }();
-    (void)quietTiff;
     if (looksLikeHeif(device.peek(1024)))
         return "heif";
     // Qt's plugins read more (Targa, MNG, Apple icons, WAP bitmaps): none of them is offered.
@@ -86,6 +98,18 @@ QByteArray pictureFileFormat(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return pictureFormat(file);
+}
+
+QString pictureKindNames()
+{
+    QStringList names;
+    for (const PictureKind& kind : kinds)
+        for (const char* const* name = kind.names; *name != nullptr; ++name)
+            names << QLatin1String(*name);
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+           names.last();
 }
 
 QStringList pictureFilePatterns()

@@ -20,6 +20,16 @@ namespace hakomiru {
 // The same for a file: empty when it cannot be read.
 [[nodiscard]] QByteArray pictureFileFormat(const QString& path);
 
+// The kinds of today by name, as help texts list them: "BMP, JPEG, GIF, PNG, WebP, TIFF, HEIC or
+// AVIF".
+[[nodiscard]] QString pictureKindNames();
+
+// libtiff, which Qt's TIFF reader uses, writes what it finds wrong with a file straight to
+// standard error; the reader's failure already tells the program, which says it in its own words.
+// Silences it, for the whole process: called once, as the application starts (see
+// pictureMemoryBudget), before any picture is read.
+void quietTiffReader();
+
 // Every file ending of these kinds, as patterns ("*.bmp", "*.jpg" ...), in lower case.
 [[nodiscard]] QStringList pictureFilePatterns();
 

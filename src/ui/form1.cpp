@@ -1,9 +1,14 @@
 #include "ui/form1.h"
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
+#include <utility>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGraphicsOpacityEffect>
+#include <QPromise>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -203,6 +208,9 @@ void Form1::buildControls()
     // A coarse timer may fire up to 5 % early; the wait is never shorter than promised.
     m_timer1.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    // Two reads at a time: a new open never waits behind a long read, and reads no one waits for
+    // any more (a later open won) take at most one more picture's memory.
+    m_readers.setMaxThreadCount(2);
 
     // The convert button comes first when the user tabs through the window, then each slot's
     // open button and its preview (which takes the focus only while it holds a picture).
@@ -384,14 +392,11 @@ void Form1::openChosenFile(const QString& path)
 void Form1::LoadPictureIntoSlot()
 {
     const int slot = m_state.currentSlot;
-    const Result<void> placed =
-        m_workbench.fillSlotFromFile(slot, m_state.fileName, m_state.fitMode,
-                                     [this](const QString& path, const DecodeSizeFor& decodeSize) {
-                                         return m_services.loadPicture(path, decodeSize);
-                                     });
-    Picture4(slot)->refresh();
-    if (placed)
-        showLook(Look::Ready);
+    clearForNewPicture(slot);
+    readIntoSlot(slot, [&services = m_services, path = m_state.fileName,
+                        plan = m_workbench.readPlan(slot, m_state.fitMode)] {
+        return services.readSlotPicture(path, plan);
+    });
 }
 
 void Form1::PasteClipboardPicture()
@@ -404,10 +409,88 @@ void Form1::pastePicture(const PastedPicture& pasted)
     const int slot = m_state.currentSlot;
     if (!slotInUse(slot))
         return;
-    const Result<void> placed = m_workbench.fillSlotFromPicture(slot, pasted, m_state.fitMode);
+    clearForNewPicture(slot);
+    const std::optional<QImage> picture = pasted();
+    if (!picture || picture->isNull())
+        return;
+    readIntoSlot(slot,
+                 [picture = *picture, plan = m_workbench.readPlan(slot, m_state.fitMode, true)] {
+                     return readPastedPicture(picture, plan);
+                 });
+}
+
+bool Form1::readingSlot(int slot) const
+{
+    return slotInUse(slot) && m_reads.at(std::size_t(slot)) != nullptr;
+}
+
+bool Form1::reading() const
+{
+    return std::any_of(m_reads.begin(), m_reads.end(), [](auto* read) { return read != nullptr; });
+}
+
+void Form1::clearForNewPicture(int slot)
+{
+    if (QFutureWatcher<SlotReading>* earlier =
+            std::exchange(m_reads.at(std::size_t(slot)), nullptr)) {
+        // Its picture is never placed; the read itself ends on its thread, unheard.
+        earlier->disconnect(this);
+        earlier->deleteLater();
+        showWaiting(slot, false);
+    }
+    m_workbench.clearSlot(slot);
     Picture4(slot)->refresh();
-    if (placed)
+}
+
+void Form1::readIntoSlot(int slot, std::function<SlotReading()> read)
+{
+    auto* watcher = new QFutureWatcher<SlotReading>(this);
+    m_reads.at(std::size_t(slot)) = watcher;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, slot] { readEnded(slot); });
+    showWaiting(slot, true);
+    // This runs on a reading thread: the read touches nothing of the window or the workbench.
+    auto promise = std::make_shared<QPromise<SlotReading>>();
+    watcher->setFuture(promise->future());
+    promise->start();
+    m_readers.start([promise, read = std::move(read)] {
+        promise->addResult(read());
+        promise->finish();
+    });
+}
+
+void Form1::readEnded(int slot)
+{
+    QFutureWatcher<SlotReading>* watcher = std::exchange(m_reads.at(std::size_t(slot)), nullptr);
+    if (watcher == nullptr)
+        return;
+    watcher->deleteLater();
+    showWaiting(slot, false);
+    const SlotReading read = watcher->result();
+    if (read) {
+        m_workbench.place(slot, read.value());
+        Picture4(slot)->refresh();
+    }
+    if (m_convertAfterReads) {
+        if (!reading())
+            convertSheet();
+    } else if (read) {
         showLook(Look::Ready);
+    }
+}
+
+void Form1::showWaiting(int slot, bool waiting)
+{
+    // A busy cursor over the slot, and the slot faded, while its picture is read.
+    SlotPreview* preview = Picture4(slot);
+    if (waiting) {
+        preview->setCursor(Qt::BusyCursor);
+        auto* faded = new QGraphicsOpacityEffect(preview);
+        faded->setOpacity(0.5);
+        preview->setGraphicsEffect(faded);
+    } else {
+        preview->unsetCursor();
+        preview->setGraphicsEffect(nullptr);
+    }
 }
 
 bool Form1::acceptsDrop(const QMimeData& data)
@@ -457,6 +540,17 @@ void Form1::Command1_Click()
 void Form1::Timer1_Timer()
 {
     m_timer1.stop();
+    // The conversion takes the slots as they stand once the reads going on have ended.
+    if (reading()) {
+        m_convertAfterReads = true;
+        return;
+    }
+    convertSheet();
+}
+
+void Form1::convertSheet()
+{
+    m_convertAfterReads = false;
     m_workbench.convert();
     m_form2->showResult();
 }

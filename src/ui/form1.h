@@ -1,15 +1,19 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "conversion/sheet.h"
 #include "intake/slot_intake.h"
+#include "intake/slot_read.h"
 #include "surface/surface.h"
 #include "ui/platform_services.h"
 #include "ui/slot_preview.h"
@@ -78,6 +82,11 @@ public:
     };
     void showLook(Look look);
 
+    // Whether a picture is still being read into slot 0..5 (opened, dropped or pasted), or into
+    // any slot.
+    [[nodiscard]] bool readingSlot(int slot) const;
+    [[nodiscard]] bool reading() const;
+
     // The size of the window's client area below the menu bar.
     static constexpr QSize clientSize{twipsToPixels(7605), twipsToPixels(4770)};
 
@@ -112,6 +121,15 @@ private:
     [[nodiscard]] static bool acceptsDrop(const QMimeData& data);
     void dropOnSlot(int index, const QMimeData& data);
     [[nodiscard]] bool slotInUse(int slot) const;
+    // Clears slot 0..5 for a new picture, dropping any read still going into it: a later open
+    // wins.
+    void clearForNewPicture(int slot);
+    // Reads a picture into slot 0..5 with `read` on a reading thread; the slot shows that it waits
+    // until the picture is placed, or stays cleared when the read fails.
+    void readIntoSlot(int slot, std::function<SlotReading()> read);
+    void readEnded(int slot);
+    void showWaiting(int slot, bool waiting);
+    void convertSheet();
 
     ProgramState& m_state;
     Workbench& m_workbench;
@@ -127,6 +145,14 @@ private:
 
     std::unique_ptr<Form2> m_form2;
     QPointer<Form4> m_form4;
+
+    // The read going into each slot, if any.
+    std::array<QFutureWatcher<SlotReading>*, slotCount> m_reads{};
+    // 変換 was pressed while reads went on: the conversion runs once they have ended.
+    bool m_convertAfterReads = false;
+    // The reading threads. Last, so that it is the first to go: a read still going when the
+    // window is destroyed is waited for, as it may use the platform services.
+    QThreadPool m_readers;
 };
 
 } // namespace hakomiru

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "intake/slot_read.h"
 #include "picture/picture_file.h"
 
 class QPrinter;
@@ -62,9 +63,10 @@ public:
     [[nodiscard]] virtual bool choosePrinter(QWidget* owner, QPrinter& printer) = 0;
     // The picture the clipboard holds, or nothing when it holds none.
     [[nodiscard]] virtual std::optional<QImage> clipboardPicture() = 0;
-    // Reads a picture file (see loadPictureFile).
-    [[nodiscard]] virtual PictureLoad loadPicture(const QString& path,
-                                                  const DecodeSizeFor& decodeSizeFor) = 0;
+    // Reads a picture file for a slot (see readSlotFile). Called on a worker thread, never the
+    // window's, and possibly for two files at once.
+    [[nodiscard]] virtual SlotReading readSlotPicture(const QString& path,
+                                                      const SlotReadPlan& plan) = 0;
 };
 
 } // namespace hakomiru

@@ -14,7 +14,8 @@ struct SheetDrawing;
 enum class PrintResult
 {
     Printed,   // the page was handed to the printer
-    Cancelled, // the user cancelled the print dialog: nothing changed
+    Cancelled, // the user cancelled the print dialog (nothing changed), or stopped the print
+               // while it showed its progress (nothing was sent)
     Failed,    // the printer refused a setting, the page or the job; nothing (more) was printed
 };
 
@@ -31,7 +32,8 @@ enum class PrintResult
 //    printable width wide, its height in proportion (a sheet taller than the page is cut by the
 //    page edge), and ends the job. The sheet is drawn from `drawing` (paintSharpSheetOnPage), the
 //    conversion that made the canvas: its pictures at the printer's resolution held to 300..600
-//    dpi, its lines as lines.
+//    dpi, its lines as lines. A print that takes longer than half a second shows its progress in
+//    a dialog modal to `owner`, which stops it before anything is sent.
 // A failing step ends the print at once; the steps before it keep their effect.
 //
 // `printer` outlives the call and keeps the paper and orientation set here, as a program-wide

@@ -145,9 +145,9 @@ std::optional<QImage> QtPlatformServices::clipboardPicture()
     return pictureFromMimeData(clipboard->mimeData(QClipboard::Clipboard));
 }
 
-PictureLoad QtPlatformServices::loadPicture(const QString& path, const DecodeSizeFor& decodeSizeFor)
+SlotReading QtPlatformServices::readSlotPicture(const QString& path, const SlotReadPlan& plan)
 {
-    return loadPictureFile(path, decodeSizeFor);
+    return readSlotFile(path, plan);
 }
 
 std::optional<QImage> pictureFromMimeData(const QMimeData* data)

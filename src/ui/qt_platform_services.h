@@ -33,8 +33,8 @@ public:
     void showMessage(QWidget* owner, const QString& title, const QString& text) override;
     [[nodiscard]] bool choosePrinter(QWidget* owner, QPrinter& printer) override;
     [[nodiscard]] std::optional<QImage> clipboardPicture() override;
-    [[nodiscard]] PictureLoad loadPicture(const QString& path,
-                                          const DecodeSizeFor& decodeSizeFor) override;
+    [[nodiscard]] SlotReading readSlotPicture(const QString& path,
+                                              const SlotReadPlan& plan) override;
 
 private:
     // The folders of the files last chosen; empty until a file is chosen.

@@ -148,6 +148,13 @@ private slots:
             << QStringList{"-o", "s.bmp", "--", "1", "2", "3", "4"} << "4";
         QTest::newRow("--pasted with a value")
             << QStringList{"-o", "s.bmp", "--pasted=yes"} << "--pasted";
+        QTest::newRow("--pasted twice")
+            << QStringList{"-o", "s.bmp", "--pasted", "--pasted"} << "--pasted";
+        QTest::newRow("a page without its file") << QStringList{"-a", "a.jpg", "--pdf"} << "--pdf";
+        QTest::newRow("stray argument before --")
+            << QStringList{"b.jpg", "-o", "s.bmp", "--", "a.jpg"} << "b.jpg";
+        QTest::newRow("unknown long option")
+            << QStringList{"-o", "s.bmp", "--colour", "red"} << "--colour";
         QTest::newRow("both outputs one file")
             << QStringList{"-o", "out", "--pdf", "./out"} << "out";
         QTest::newRow("output over a picture")
@@ -190,7 +197,8 @@ private slots:
         QVERIFY2(command.error.contains(named), qPrintable(command.error));
     }
 
-    // Help and version win over everything before or after them, but not after --.
+    // Help and version win over everything before or after them, wrong arguments too, but not
+    // after -- or as an option's value.
     void helpAndVersion_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -202,6 +210,16 @@ private slots:
             << QStringList{"--version", "--fit", "bad"} << ExportCommand::Action::Version;
         QTest::newRow("as a value it is a file name")
             << QStringList{"-a", "--help", "-o", "s.bmp"} << ExportCommand::Action::Run;
+        QTest::newRow("--help after a bad value")
+            << QStringList{"--fit", "bad", "--help"} << ExportCommand::Action::Help;
+        QTest::newRow("--help after an unknown option")
+            << QStringList{"-x", "--help", "-o", "s.bmp"} << ExportCommand::Action::Help;
+        QTest::newRow("--help before a value missing at the end")
+            << QStringList{"--help", "-o"} << ExportCommand::Action::Help;
+        QTest::newRow("-h after an option given twice")
+            << QStringList{"-o", "a.bmp", "-o", "b.bmp", "-h"} << ExportCommand::Action::Help;
+        QTest::newRow("after --, a picture's name")
+            << QStringList{"-o", "s.bmp", "--", "--help"} << ExportCommand::Action::Run;
     }
     void helpAndVersion()
     {

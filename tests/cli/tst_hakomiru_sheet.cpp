@@ -652,20 +652,53 @@ private slots:
         QVERIFY(info && info->pages == 1);
     }
 
+    // Pictures are read side by side in runs that together take no more than one picture's
+    // budget (448 MB), in their order; a picture beyond it alone, a refused one (costing nothing)
+    // with its neighbours.
+    void readingGroups_data()
+    {
+        QTest::addColumn<QList<int>>("costsMiB");
+        QTest::addColumn<QList<int>>("groups");
+        QTest::newRow("three small, together") << QList<int>{100, 100, 100} << QList<int>{3};
+        QTest::newRow("exactly the budget") << QList<int>{200, 248} << QList<int>{2};
+        QTest::newRow("one byte beyond") << QList<int>{200, 249} << QList<int>{1, 1};
+        QTest::newRow("the first too large") << QList<int>{500, 10, 10} << QList<int>{1, 2};
+        QTest::newRow("the third does not fit") << QList<int>{300, 100, 100} << QList<int>{2, 1};
+        QTest::newRow("a refused picture joins") << QList<int>{448, 0} << QList<int>{2};
+        QTest::newRow("each alone") << QList<int>{448, 448, 448} << QList<int>{1, 1, 1};
+    }
+    void readingGroups()
+    {
+        QFETCH(QList<int>, costsMiB);
+        QFETCH(QList<int>, groups);
+        std::vector<qint64> costs;
+        for (const int cost : costsMiB)
+            costs.push_back(qint64(cost) << 20);
+        if (QTest::currentDataTag() == QByteArray("one byte beyond"))
+            costs.back() -= (qint64(1) << 20) - 1;
+        QList<int> made;
+        for (const std::size_t group : hakomiru::readingGroups(costs))
+            made.push_back(int(group));
+        QCOMPARE(made, groups);
+    }
+
     void helpAndVersion_data()
     {
-        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("help") << "--help"
-                              << "-o SHEET.bmp";
-        QTest::newRow("version") << "--version"
+        QTest::newRow("help") << QStringList{"--help"} << "-o SHEET.bmp";
+        QTest::newRow("help after a bad option, the kinds it reads")
+            << QStringList{"--fit", "bad", "--help"}
+            << "(BMP, JPEG, GIF, PNG, WebP, TIFF, HEIC or AVIF)";
+        QTest::newRow("help, the resolutions") << QStringList{"-h"} << "[--dpi 300..600]";
+        QTest::newRow("version") << QStringList{"--version"}
                                  << "hakomiru-sheet " HAKOMIRU_VERSION "\n";
     }
     void helpAndVersion()
     {
-        QFETCH(QString, option);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, shown);
-        const Run run = runExporter({option}, folder());
+        const Run run = runExporter(arguments, folder());
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(shown), qPrintable(run.out));
         QCOMPARE(run.err, QString());

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QTimer>
 
@@ -34,6 +35,14 @@ int check(Form1& form1)
         return 1;
     }
     paste->trigger();
+    // The picture is placed once its read ends.
+    const QDeadlineTimer deadline(10000);
+    while (form1.reading() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (form1.reading()) {
+        std::fprintf(stderr, "the pasted picture was never placed\n");
+        return 1;
+    }
     // A square picture fills the 489-pixel box; each quarter shows its own colour.
     const Surface& box = form1.Picture2(0);
     struct Probe

@@ -2,7 +2,9 @@
 
 #include <QPainter>
 
+#include "intake/fit.h"
 #include "intake/slot_intake.h"
+#include "intake/slot_read.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 
@@ -44,6 +46,26 @@ struct Intake
             return clipboard;
         };
         return fillSlotFromPicture(pasted, fitMode, boxes).ok();
+    }
+};
+
+// A file that counts the bytes read from it and the reads that asked for them.
+class CountingFile : public QFile
+{
+public:
+    using QFile::QFile;
+    qint64 bytesRead = 0;
+    int reads = 0;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 read = QFile::readData(data, maxSize);
+        if (read > 0) {
+            bytesRead += read;
+            ++reads;
+        }
+        return read;
     }
 };
 
@@ -293,6 +315,65 @@ private slots:
         QCOMPARE(slot.source.point(400, 244), paint);
         QCOMPARE(slot.preview.point(30, 72), previewBack);
         QCOMPARE(slot.preview.point(110, 72), paint);
+    }
+
+    // A picture is read once for a slot: its file's bytes pass through the device once, however
+    // many sizes the slot needs, and each size is what the plan asks. 3000 x 2000 fits the 489 box
+    // 489 x 326 and the 1000 box 1000 x 667 (666.7 rounded up; a pixel wider where the float fit
+    // is a hair over); 600 x 400 is smaller than the 1000 box, which keeps it whole.
+    void readsTheFileOnce_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<QSize>("boxes");
+        QTest::addColumn<QSize>("kept");
+        QTest::newRow("JPEG, two reduced decodes")
+            << QByteArray("jpg") << QSize(3000, 2000) << QSize(489, 326) << QSize(1000, 667);
+        QTest::newRow("PNG, decoded once")
+            << QByteArray("png") << QSize(3000, 2000) << QSize(489, 326) << QSize(1000, 667);
+        QTest::newRow("BMP, kept whole")
+            << QByteArray("bmp") << QSize(600, 400) << QSize(489, 326) << QSize(600, 400);
+        QTest::newRow("GIF, one size")
+            << QByteArray("gif") << QSize(300, 200) << QSize(300, 200) << QSize(300, 200);
+    }
+    void readsTheFileOnce()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QSize, natural);
+        QFETCH(QSize, boxes);
+        QFETCH(QSize, kept);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("picture"));
+        QVERIFY(savePicture(quadrantPicture(natural.width(), natural.height(), qRgb(255, 0, 0),
+                                            qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)),
+                            path, format.constData()));
+        CountingFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        SlotReadPlan plan;
+        plan.fitMode = fitWhole;
+        plan.boxSide = 489;
+        plan.keptSide = 1000;
+        plan.backColor = sourceBack;
+        const SlotReading read = readSlotPicture(file, plan);
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        QVERIFY2(file.bytesRead == file.size(),
+                 qPrintable(QStringLiteral("%1 bytes read of %2, in %3 reads")
+                                .arg(file.bytesRead)
+                                .arg(file.size())
+                                .arg(file.reads)));
+        QCOMPARE(read->boxes.naturalSize, natural);
+        QCOMPARE(read->boxes.image.size(), boxes);
+        QCOMPARE(read->kept.naturalSize, natural);
+        const QSize keptSize = read->kept.image.size();
+        QVERIFY2(
+            keptSize.height() == kept.height() && keptSize.width() >= kept.width() &&
+                keptSize.width() <= kept.width() + 1,
+            qPrintable(QStringLiteral("%1 x %2").arg(keptSize.width()).arg(keptSize.height())));
+        QCOMPARE(read->kept.image.format(), QImage::Format_RGB32);
+        QVERIFY(closeColor(read->kept.image.pixel(kept.width() / 4, kept.height() / 4),
+                           qRgb(255, 0, 0), 24));
+        QVERIFY(closeColor(read->boxes.image.pixel(boxes.width() * 3 / 4, boxes.height() * 3 / 4),
+                           qRgb(255, 255, 0), 24));
     }
 
     // A 48-megapixel photo is decoded no larger than the source box needs, yet fitted by its

@@ -68,6 +68,20 @@ private slots:
             }
         }
     }
+    // A page that names no paper, without a printer to keep its own, is Ｂ４ (257 x 364 mm)
+    // without margins: 20636 twips wide in landscape, the sheet 19810.56 of them.
+    void fallbackPaperIsB4()
+    {
+        const QPageLayout page = marginlessPage(pageSetupFor(-1, 0));
+        QCOMPARE(page.pageSize().id(), QPageSize::JisB4);
+        QCOMPARE(page.orientation(), QPageLayout::Landscape);
+        QCOMPARE(page.margins(), QMarginsF());
+        const auto onPage = sheetOnPage(page, QSizeF(sheetWidth, sheetHeight), 300, 300);
+        QVERIFY(onPage);
+        QCOMPARE(onPage->twips.width(), 19810.56);
+        QCOMPARE(onPage->devicePixels.width(), 4127.2);
+    }
+
     void sheetOnEachPaper()
     {
         QFETCH(int, paperSize);
@@ -79,6 +93,7 @@ private slots:
         const QPageLayout layout =
             appliedTo(letterLayout(QMarginsF(marginMm, marginMm, marginMm, marginMm)),
                       pageSetupFor(paperSize, orientation));
+        const bool marginless = marginMm == 0;
         const bool landscape = orientation == 0;
         const double paperWidthMm = landscape ? longMm : shortMm;
         const double paperHeightMm = landscape ? shortMm : longMm;
@@ -106,6 +121,15 @@ private slots:
         // sheet pixels.
         const double boxAt600Dpi = destination->width() / 1440.0 * 600 * 400 / sheetWidth;
         QVERIFY2(boxAt600Dpi <= keptBoxSide, qPrintable(QString::number(boxAt600Dpi)));
+        // The exporter's page without margins is this one, and gives the same place.
+        const auto onPage =
+            sheetOnPage(marginless ? marginlessPage(pageSetupFor(paperSize, orientation)) : layout,
+                        QSizeF(sheetWidth, sheetHeight), 600, 300);
+        QVERIFY(onPage);
+        QCOMPARE(onPage->twips, *destination);
+        QCOMPARE(onPage->devicePixels.width(), destination->width() / 1440.0 * 600);
+        QCOMPARE(onPage->devicePixels.height(), destination->height() / 1440.0 * 300);
+        QCOMPARE(onPage->pixelsFor(400, sheetWidth, 600), boxAt600Dpi);
 
         const double heightShare = destination->height() / twipsOf(paperHeightMm - 2 * marginMm);
         if (landscape)
@@ -198,6 +222,61 @@ private slots:
                               orientation == 0 ? "landscape" : "portrait")
                     << size << orientation;
     }
+    // A page followed piece by piece is the page drawn without being followed, told once for
+    // each of the 24 pieces; stopped, it leaves the device untouched: nothing was begun on it.
+    void followedPage_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        QTest::addColumn<bool>("painted");
+        QTest::addColumn<int>("told");
+        QTest::newRow("followed to the end") << 0 << true << 24;
+        QTest::newRow("stopped at the first piece") << 1 << false << 1;
+        QTest::newRow("stopped at the last piece") << 24 << false << 24;
+    }
+    void followedPage()
+    {
+        QFETCH(int, stopAt);
+        QFETCH(bool, painted);
+        QFETCH(int, told);
+        Workbench bench;
+        makeLightSheet(bench, 0);
+        auto page = [&bench](const SheetProgress& progress, bool* ok) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            {
+                QPdfWriter writer(&buffer);
+                writer.setResolution(300);
+                writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+                (void)applyPageSetup(writer, pageSetupFor(1, 0));
+                *ok = paintSharpSheetOnPage(writer, bench.sheetDrawing(), 300, progress);
+            }
+            // Less the lines that name the moment it was written.
+            QByteArrayList lines = bytes.split('\n');
+            lines.removeIf([](const QByteArray& line) {
+                return line.contains("/CreationDate") || line.startsWith("/ID");
+            });
+            return lines.join('\n');
+        };
+        int calls = 0;
+        bool ok = false;
+        const QByteArray followed = page(
+            [&](int done, int total) {
+                ++calls;
+                return done == calls && total == 24 && done != stopAt;
+            },
+            &ok);
+        QCOMPARE(ok, painted);
+        QCOMPARE(calls, told);
+        if (!painted) {
+            QVERIFY(followed.isEmpty());
+            return;
+        }
+        bool drawn = false;
+        QCOMPARE(followed, page({}, &drawn));
+        QVERIFY(drawn);
+    }
+
     void sharpPageMatchesTheSheet()
     {
         QFETCH(int, paperSize);

@@ -32,7 +32,7 @@ public:
         return acceptPrintDialog;
     }
     std::optional<QImage> clipboardPicture() override { return {}; }
-    PictureLoad loadPicture(const QString&, const DecodeSizeFor&) override
+    SlotReading readSlotPicture(const QString&, const SlotReadPlan&) override
     {
         return Failure{QStringLiteral("no pictures here")};
     }

@@ -1,12 +1,16 @@
 #include <QtTest>
 
+#include <atomic>
+
 #include <QLabel>
 #include <QMenu>
+#include <QSemaphore>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "cli/export_options.h"
 #include "cli/sheet_export.h"
+#include "ui/form2.h"
 #include "ui/form4.h"
 #include "test_pictures.h"
 #include "window_fixture.h"
@@ -118,6 +122,7 @@ private slots:
         program.services.questionAnswers = {true};
 
         trigger(program, how, buttonOrPreview);
+        settle(program);
 
         QCOMPARE(program.state.currentSlot, slot);
         for (int i = 0; i < 6; ++i) {
@@ -172,6 +177,7 @@ private slots:
         if (slotFilledFirst) {
             program.services.openAnswers = {m_redFile};
             QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+            settle(program);
             QCOMPARE(program.sourceCentre(0), red);
         }
         const Look before = lookOf(*program.form1);
@@ -212,6 +218,7 @@ private slots:
             QTest::mouseClick(program.form1->Picture4(5), Qt::RightButton);
             QCOMPARE(program.services.clipboardReads, 0);
         }
+        settle(program);
 
         const QRgb slotColour = slotCleared || !slotFilledFirst ? program.boxBack() : red;
         QCOMPARE(program.sourceCentre(0), slotColour);
@@ -282,6 +289,7 @@ private slots:
             "png"));
         program.services.openAnswers = {file};
         QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+        settle(program);
         const QImage placed = program.form1->Picture2(0).image();
         const Look before = lookOf(*program.form1);
         SlotPreview* preview = program.form1->Picture4(0);
@@ -328,6 +336,7 @@ private slots:
         program.services.openAnswers = {file, file};
         QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
         QTest::mouseClick(program.form1->Command2(5), Qt::LeftButton);
+        settle(program);
         drag(program.form1->Picture4(0), QPoint(40, 70), QPoint(70, 70));
         QWheelEvent wheel(QPointF(20, 30), QPointF(), {}, QPoint(0, 240), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -345,12 +354,91 @@ private slots:
         QVERIFY(made->canvas == program.workbench.canvas().image());
     }
 
+    // A picture is read off the window's thread. While the read of 絵A is held, the window has
+    // answered the click, cleared the slot and shows it waiting (a busy cursor, the slot faded),
+    // and then: a timer fires; a second open into the slot wins over the first, which ends later
+    // and changes nothing; closing the window ends at once, the read still held; 変換 waits
+    // until the read has ended and converts the slot as it then stands.
+    void readsOffTheWindowsThread_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("a timer fires") << "timer";
+        QTest::newRow("a second open wins") << "second open";
+        QTest::newRow("closing ends at once") << "close";
+        QTest::newRow("変換 waits for the read") << "convert";
+    }
+    void readsOffTheWindowsThread()
+    {
+        QFETCH(QString, then);
+        const QString greenFile = m_dir.filePath("green.png");
+        QVERIFY(savePicture(solidPicture(30, 30, green), greenFile, "png"));
+        QSemaphore gate;
+        std::atomic<bool> heldReadEnded = false;
+        Program program;
+        program.services.openAnswers = {greenFile};
+        QTest::mouseClick(program.form1->Command2(1), Qt::LeftButton);
+        settle(program);
+        program.services.duringRead = [&](const QString& path) {
+            if (path != m_redFile)
+                return;
+            (void)gate.tryAcquire(1, 10000);
+            heldReadEnded = true;
+        };
+
+        program.services.openAnswers = {m_redFile};
+        QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+        SlotPreview* preview = program.form1->Picture4(0);
+        QVERIFY(program.form1->readingSlot(0));
+        QCOMPARE(program.sourceCentre(0), program.boxBack());
+        QCOMPARE(preview->cursor().shape(), Qt::BusyCursor);
+        QVERIFY(preview->graphicsEffect() != nullptr);
+
+        if (then == "timer") {
+            bool fired = false;
+            QTimer::singleShot(10, [&] {
+                fired = true;
+                gate.release();
+            });
+            QTRY_VERIFY(fired);
+            settle(program);
+            QCOMPARE(program.sourceCentre(0), red);
+        } else if (then == "second open") {
+            program.services.openAnswers = {greenFile};
+            QTest::mouseClick(program.form1->Command2(0), Qt::LeftButton);
+            settle(program);
+            QCOMPARE(program.sourceCentre(0), green);
+            gate.release();
+            QTRY_VERIFY(heldReadEnded);
+            QTRY_COMPARE(program.services.loadCount(), std::size_t(3));
+            QTest::qWait(20); // the first read's end, were it still heard
+            QCOMPARE(program.sourceCentre(0), green);
+        } else if (then == "close") {
+            program.form1->close();
+            QVERIFY(!program.form1->isVisible());
+            QVERIFY(!heldReadEnded);
+            gate.release();
+        } else {
+            QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
+            program.form1->Timer1()->setInterval(0);
+            QTRY_VERIFY(!program.form1->Timer1()->isActive());
+            QTest::qWait(20);
+            QVERIFY(!program.form1->form2()->isVisible());
+            QVERIFY(program.workbench.sheetDrawing().pictures[0].image.isNull());
+            gate.release();
+            QTRY_VERIFY(program.form1->form2()->isVisible());
+            QCOMPARE(program.workbench.sheetDrawing().pictures[0].image.pixel(5, 5), red);
+        }
+        QCOMPARE(preview->cursor().shape(), then == "close" ? Qt::BusyCursor : Qt::OpenHandCursor);
+        QCOMPARE(preview->graphicsEffect() != nullptr, then == "close");
+    }
+
     // A new fit mode applies to pictures placed afterwards; placed slots keep theirs.
     void fitModeAppliesToLaterPictures()
     {
         Program program;
         program.services.clipboard = solidPicture(400, 300, red);
         program.action("mnupaste1")->trigger();
+        settle(program);
         QCOMPARE(program.form1->Picture2(0).point(244, 30), program.boxBack());
 
         program.action("mnuookisa")->trigger();
@@ -359,6 +447,7 @@ private slots:
         QCOMPARE(program.form1->Picture2(0).point(244, 30), program.boxBack());
 
         program.action("mnupaste2")->trigger();
+        settle(program);
         QCOMPARE(program.form1->Picture2(1).point(244, 30), red);
         QCOMPARE(program.form1->Picture2(1).point(0, 0), red);
     }

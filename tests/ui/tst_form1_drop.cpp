@@ -90,6 +90,9 @@ private:
         program.services.openAnswers = {file};
         program.services.clipboard = loadPictureFile(file)->image;
         program.action(pasted ? paste[slot] : open[slot])->trigger();
+        [&] {
+            settle(program);
+        }();
         return slotOf(program, slot);
     }
 
@@ -169,6 +172,7 @@ private slots:
 
         const Drag drag =
             dragAndDrop(program.form1->Picture4(slot), data, Qt::CopyAction | Qt::MoveAction);
+        settle(program);
 
         QVERIFY(drag.entered);
         QCOMPARE(drag.enterAction, Qt::CopyAction);
@@ -228,6 +232,7 @@ private slots:
         Program program;
         program.services.openAnswers = {m_redFile};
         program.action("menuopen6")->trigger();
+        settle(program);
         program.state.currentSlot = 1;
         const Slot before = slotOf(program, 5);
 

@@ -158,6 +158,7 @@ private slots:
         Program program;
         program.services.clipboard = solidPicture(40, 40, red);
         program.action("mnupaste1")->trigger();
+        settle(program);
 
         QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
         // Waiting: text shown, button hidden, the sheet not yet made.

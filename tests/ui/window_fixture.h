@@ -67,8 +67,15 @@ private:
 };
 
 // Clicks "変換" and lets the one-second delay end at once; returns when the conversion has run.
+// Waits until the pictures being read have been placed (or their slots left cleared).
+inline void settle(Program& program)
+{
+    QTRY_VERIFY(!program.form1->reading());
+}
+
 inline void convert(Program& program)
 {
+    settle(program);
     QTest::mouseClick(program.form1->Command1(0), Qt::LeftButton);
     QTimer* timer = program.form1->Timer1();
     QVERIFY(timer->isActive());
