@@ -77,12 +77,14 @@ public:
         ++printerDialogs;
         return printerAnswer;
     }
-    std::optional<QImage> clipboardPicture() override
+    std::optional<OfferedPicture> clipboardPicture() override
     {
         ++clipboardReads;
         if (beforeRead)
             beforeRead();
-        return clipboard;
+        if (!clipboard)
+            return std::nullopt;
+        return OfferedPicture{{}, *clipboard};
     }
     SlotReading readSlotPicture(const QString& path, const SlotReadPlan& plan) override
     {

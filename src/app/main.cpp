@@ -14,6 +14,7 @@
 #include <QLocale>
 
 #include "conversion/workbench.h"
+#include "picture/picture_formats.h"
 #include "ui/decoration.h"
 #include "ui/form1.h"
 #include "ui/no_settings.h"
@@ -22,24 +23,32 @@
 
 namespace {
 
-// The text of --help; the manual page is made from it too.
-const char* const usage =
-    "Usage: hakomiru [--help] [--version]\n"
-    "\n"
-    "Turns three pictures into a printable paper-craft sheet (ハコミル).\n"
-    "\n"
-    "Fill the slots 絵A, 絵B and 絵C from picture files (BMP, JPEG, GIF, PNG, WebP,\n"
-    "TIFF, HEIC or AVIF) or from the clipboard, press 変換, and the pictures are cut\n"
-    "into 24 quarters and laid out as a net shaped like a hash sign (#), framed by cut\n"
-    "and fold lines with glue tabs. The sheet is shown, saved as a BMP or PNG file, or\n"
-    "printed on A4, B5, B4 or A3 paper.\n"
-    "\n"
-    "Options:\n"
-    "  --help          show this text and exit\n"
-    "  --version       show the version and exit\n"
-    "\n"
-    "Any other argument is ignored. The program needs a graphical desktop (X11 or\n"
-    "Wayland). The same sheet can be made without a window by hakomiru-sheet(1).\n";
+// The text of --help; the manual page is made from it too. The picture kinds come from the table
+// of kinds the program reads.
+std::string usage()
+{
+    return QStringLiteral(
+               "Usage: hakomiru [--help] [--version]\n"
+               "\n"
+               "Turns three pictures into a printable paper-craft sheet (ハコミル).\n"
+               "\n"
+               "Fill the slots 絵A, 絵B and 絵C from picture files or from the clipboard, press\n"
+               "変換, and the pictures are cut into 24 quarters and laid out as a net shaped like\n"
+               "a hash sign (#), framed by cut and fold lines with glue tabs. The sheet is shown,\n"
+               "saved as a BMP or PNG file, or printed on A4, B5, B4 or A3 paper.\n"
+               "\n"
+               "Picture files of these kinds are read, told by their content, whatever they are\n"
+               "called: %1.\n"
+               "\n"
+               "Options:\n"
+               "  --help          show this text and exit\n"
+               "  --version       show the version and exit\n"
+               "\n"
+               "Any other argument is ignored. The program needs a graphical desktop (X11 or\n"
+               "Wayland). The same sheet can be made without a window by hakomiru-sheet(1).\n")
+        .arg(hakomiru::pictureKindNames())
+        .toStdString();
+}
 
 // The display the program was given, as the environment names it ("DISPLAY=:0"; several
 // separated by commas); empty when none is named.
@@ -191,7 +200,7 @@ int main(int argc, char* argv[])
     // touched; whatever else is given is ignored.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(usage, stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {

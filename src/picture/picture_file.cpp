@@ -673,6 +673,15 @@ qint64 pictureBytesCost(const QString& path, std::span<const DecodeSizeFor> size
     return plan ? plan->cost : 0;
 }
 
+qint64 pictureDataCost(const QByteArray& data)
+{
+    QByteArray copy = data; // shares the bytes; the buffer only reads them
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    const Result<Plan> plan = PictureRead(buffer, data.size(), {}).plan();
+    return plan ? plan->cost : 0;
+}
+
 PictureLoad loadPictureData(const QByteArray& data, const DecodeSizeFor& decodeSizeFor)
 {
     return first(loadPictureBytes(data, std::span(&decodeSizeFor, 1)));

@@ -64,6 +64,10 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 // size shows only once decoded.
 [[nodiscard]] qint64 pictureFileCost(const QString& path, const DecodeSizeFor& decodeSizeFor = {});
 
+// The same for bytes already in memory (a dropped or pasted picture): 0 for bytes refused before
+// decoding, which hold no picture the program reads.
+[[nodiscard]] qint64 pictureDataCost(const QByteArray& data);
+
 // The same for bytes already in memory (a dropped or pasted picture, the fuzz target).
 [[nodiscard]] PictureLoad loadPictureData(const QByteArray& data,
                                           const DecodeSizeFor& decodeSizeFor = {});

@@ -404,18 +404,24 @@ void Form1::PasteClipboardPicture()
     pastePicture([this] { return m_services.clipboardPicture(); });
 }
 
-void Form1::pastePicture(const PastedPicture& pasted)
+void Form1::pastePicture(const std::function<std::optional<OfferedPicture>()>& pasted)
 {
     const int slot = m_state.currentSlot;
     if (!slotInUse(slot))
         return;
     clearForNewPicture(slot);
-    const std::optional<QImage> picture = pasted();
-    if (!picture || picture->isNull())
+    const std::optional<OfferedPicture> offered = pasted();
+    if (!offered)
         return;
+    // The offered bytes are decoded on the reading thread too: a large screenshot or photo never
+    // holds up the window.
     readIntoSlot(slot,
-                 [picture = *picture, plan = m_workbench.readPlan(slot, m_state.fitMode, true)] {
-                     return readPastedPicture(picture, plan);
+                 [offered = *offered,
+                  plan = m_workbench.readPlan(slot, m_state.fitMode, true)]() -> SlotReading {
+                     const std::optional<QImage> picture = readOfferedPicture(offered);
+                     if (!picture)
+                         return Failure{QStringLiteral("there is no picture to paste")};
+                     return readPastedPicture(*picture, plan);
                  });
 }
 
@@ -508,13 +514,14 @@ void Form1::dropOnSlot(int index, const QMimeData& data)
         openChosenFile(*path);
         return;
     }
-    // Picture data is pasted without the question. Data that turns out not to hold a picture
-    // changes nothing, not even the current slot.
-    const std::optional<QImage> picture = pictureFromMimeData(&data);
-    if (!picture)
+    // Picture data is pasted without the question. Data that does not hold a picture changes
+    // nothing, not even the current slot; a picture whose headers are sound but whose pixels turn
+    // out damaged as it is decoded leaves the slot cleared, as a paste of it does.
+    const std::optional<OfferedPicture> offered = offeredPicture(&data);
+    if (!offered)
         return;
     m_state.currentSlot = static_cast<std::int16_t>(index);
-    pastePicture([&picture] { return picture; });
+    pastePicture([&offered] { return offered; });
 }
 
 void Form1::showLook(Look look)

@@ -115,8 +115,9 @@ private:
     void openChosenFile(const QString& path);
     void LoadPictureIntoSlot();
     void PasteClipboardPicture();
-    // The paste command with its picture from `pasted` instead of the clipboard.
-    void pastePicture(const PastedPicture& pasted);
+    // The paste command with its picture from `pasted` (called once, after the slot is cleared)
+    // instead of the clipboard.
+    void pastePicture(const std::function<std::optional<OfferedPicture>()>& pasted);
     // Data dragged onto the preview of slot `index`: a picture file, or picture data.
     [[nodiscard]] static bool acceptsDrop(const QMimeData& data);
     void dropOnSlot(int index, const QMimeData& data);

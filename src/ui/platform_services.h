@@ -14,6 +14,16 @@ class QWidget;
 
 namespace hakomiru {
 
+// A picture the clipboard or a drop offers, taken on the window's thread and not yet decoded: the
+// bytes of each picture format offered, in the order offered, or, when no bytes are offered (a
+// picture copied within a Qt program), Qt's own image. Decoding it (readOfferedPicture) is for a
+// reading thread.
+struct OfferedPicture
+{
+    QList<QByteArray> bytes;
+    QImage image;
+};
+
 // One entry of a file dialog's type list: its text, shown exactly, and the patterns it lists.
 // Patterns match without regard to case.
 struct FileFilter
@@ -61,8 +71,8 @@ public:
     virtual void showMessage(QWidget* owner, const QString& title, const QString& text) = 0;
     // Lets the user pick a printer and its options for `printer`; false when cancelled.
     [[nodiscard]] virtual bool choosePrinter(QWidget* owner, QPrinter& printer) = 0;
-    // The picture the clipboard holds, or nothing when it holds none.
-    [[nodiscard]] virtual std::optional<QImage> clipboardPicture() = 0;
+    // The picture the clipboard offers, or nothing when it offers none.
+    [[nodiscard]] virtual std::optional<OfferedPicture> clipboardPicture() = 0;
     // Reads a picture file for a slot (see readSlotFile). Called on a worker thread, never the
     // window's, and possibly for two files at once.
     [[nodiscard]] virtual SlotReading readSlotPicture(const QString& path,

@@ -137,12 +137,12 @@ bool QtPlatformServices::choosePrinter(QWidget* owner, QPrinter& printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-std::optional<QImage> QtPlatformServices::clipboardPicture()
+std::optional<OfferedPicture> QtPlatformServices::clipboardPicture()
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr)
         return std::nullopt;
-    return pictureFromMimeData(clipboard->mimeData(QClipboard::Clipboard));
+    return offeredPicture(clipboard->mimeData(QClipboard::Clipboard));
 }
 
 SlotReading QtPlatformServices::readSlotPicture(const QString& path, const SlotReadPlan& plan)
@@ -150,7 +150,7 @@ SlotReading QtPlatformServices::readSlotPicture(const QString& path, const SlotR
     return readSlotFile(path, plan);
 }
 
-std::optional<QImage> pictureFromMimeData(const QMimeData* data)
+std::optional<OfferedPicture> offeredPicture(const QMimeData* data)
 {
     if (data == nullptr)
         return std::nullopt;
@@ -158,21 +158,41 @@ std::optional<QImage> pictureFromMimeData(const QMimeData* data)
     // would take a great deal of memory. Qt's ready-made image is only taken when no picture bytes
     // are offered (a picture copied within a Qt program): on X11 it is decoded from the very same
     // bytes without those checks.
+    OfferedPicture offered;
     bool bytesOffered = false;
     for (const QString& format : data->formats()) {
         if (!format.startsWith(QLatin1String("image/")))
             continue;
         bytesOffered = true;
-        const PictureLoad load = loadPictureData(data->data(format));
+        // Only their headers are read here: bytes the reader refuses before decoding them are
+        // no picture.
+        QByteArray bytes = data->data(format);
+        if (pictureDataCost(bytes) > 0)
+            offered.bytes.push_back(std::move(bytes));
+    }
+    if (!bytesOffered && data->hasImage())
+        offered.image = qvariant_cast<QImage>(data->imageData());
+    if (offered.bytes.isEmpty() && offered.image.isNull())
+        return std::nullopt;
+    return offered;
+}
+
+std::optional<QImage> readOfferedPicture(const OfferedPicture& offered)
+{
+    for (const QByteArray& bytes : offered.bytes) {
+        const PictureLoad load = loadPictureData(bytes);
         if (load.ok() && !load->image.isNull())
             return load->image;
     }
-    if (!bytesOffered && data->hasImage()) {
-        const QImage image = qvariant_cast<QImage>(data->imageData());
-        if (!image.isNull())
-            return image;
-    }
+    if (!offered.image.isNull())
+        return offered.image;
     return std::nullopt;
+}
+
+std::optional<QImage> pictureFromMimeData(const QMimeData* data)
+{
+    const std::optional<OfferedPicture> offered = offeredPicture(data);
+    return offered ? readOfferedPicture(*offered) : std::nullopt;
 }
 
 bool offersPictureData(const QMimeData* data)

@@ -32,7 +32,7 @@ public:
                                    const QString& text) override;
     void showMessage(QWidget* owner, const QString& title, const QString& text) override;
     [[nodiscard]] bool choosePrinter(QWidget* owner, QPrinter& printer) override;
-    [[nodiscard]] std::optional<QImage> clipboardPicture() override;
+    [[nodiscard]] std::optional<OfferedPicture> clipboardPicture() override;
     [[nodiscard]] SlotReading readSlotPicture(const QString& path,
                                               const SlotReadPlan& plan) override;
 
@@ -48,8 +48,17 @@ private:
 [[nodiscard]] std::unique_ptr<QFileDialog> makeSaveDialog(const SaveDialogSetup& setup,
                                                           QWidget* parent);
 
-// The picture that clipboard data carries: an image Qt recognises, or else the bytes of any
-// image/* format it offers that the picture reader can decode. Nothing when there is none.
+// The picture that clipboard or dragged data offers, without decoding it: the bytes of each
+// image/* format whose headers the picture reader takes (see pictureDataCost), or, when no image/*
+// bytes are offered at all, the image Qt recognises. Nothing when there is none. Cheap enough for
+// the window's thread.
+[[nodiscard]] std::optional<OfferedPicture> offeredPicture(const QMimeData* data);
+
+// Decodes an offered picture: the first of its bytes the picture reader reads, or Qt's image.
+// Nothing when none can be read. Runs on any thread.
+[[nodiscard]] std::optional<QImage> readOfferedPicture(const OfferedPicture& offered);
+
+// Both at once: the picture that clipboard data carries, decoded.
 [[nodiscard]] std::optional<QImage> pictureFromMimeData(const QMimeData* data);
 
 // Whether the data offers a picture in a form pictureFromMimeData takes, judged by its formats

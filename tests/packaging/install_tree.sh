@@ -61,6 +61,11 @@ for program in hakomiru hakomiru-sheet; do
     [ "$said" = "$program $version" ] || fault "$program --version says '$said'"
     zcat "$prefix/share/man/man1/$program.1.gz" | grep -qF -- '\-\-version' ||
         fault "the manual page of $program lacks its options"
+    # Every kind of picture the file dialog offers is named in the help.
+    for ending in bmp jpg gif png webp tif heic avif; do
+        grep -qi -- "${ending/jpg/jpeg}\|${ending/tif/tiff}" <<<"$help" ||
+            fault "$program --help does not name the kind of .$ending pictures"
+    done
 done
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/hakomiru" 2>"$work/nodisplay" || status=$?

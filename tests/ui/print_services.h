@@ -31,7 +31,7 @@ public:
         lastOwner = owner;
         return acceptPrintDialog;
     }
-    std::optional<QImage> clipboardPicture() override { return {}; }
+    std::optional<OfferedPicture> clipboardPicture() override { return {}; }
     SlotReading readSlotPicture(const QString&, const SlotReadPlan&) override
     {
         return Failure{QStringLiteral("no pictures here")};

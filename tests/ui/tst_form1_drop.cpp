@@ -246,6 +246,36 @@ private slots:
         QVERIFY(ready(program));
     }
 
+    // Dropped picture bytes are decoded on a reading thread, not while the drop is handled: bytes
+    // whose headers are sound are taken at once (the current slot moves, the slot clears and
+    // waits), and pixels that then turn out damaged leave the slot cleared, as a paste of them
+    // does.
+    void droppedBytesDecodeOffTheWindowsThread()
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(solidPicture(400, 300, red).save(&buffer, "PNG"));
+        const qsizetype pixels = bytes.indexOf("IDAT") + 4;
+        QVERIFY(pixels > 4 && pixels + 8 < bytes.size());
+        for (qsizetype i = pixels; i < pixels + 8; ++i)
+            bytes[i] = char(~bytes[i]); // the stream and its checksum no longer agree
+        QMimeData data;
+        data.setData("image/png", bytes);
+        Program program;
+        program.services.openAnswers = {m_redFile};
+        program.action("menuopen6")->trigger();
+        settle(program);
+        program.state.currentSlot = 1;
+
+        QVERIFY(dragAndDrop(program.form1->Picture4(5), data, Qt::CopyAction).dropped);
+        QCOMPARE(program.state.currentSlot, 5);
+        QVERIFY(program.form1->readingSlot(5));
+        settle(program);
+        QVERIFY(!program.form1->readingSlot(5));
+        QCOMPARE(program.sourceCentre(5), program.boxBack());
+    }
+
     // Whether a box takes the data (which may mean opening a file) is asked once for each drag,
     // not again for every move over the box.
     void dropCheckedOncePerDrag()
