@@ -285,6 +285,11 @@ Result<TiffPicture> TiffPicture::open(const QByteArray& bytes)
         picture.m_map.reserve(entries * 3);
         for (const quint16* map : {red, green, blue})
             picture.m_map.insert(picture.m_map.end(), map, map + entries);
+        // Some writers store the palette in 8 bits, not 16: no entry above 255 tells them.
+        if (std::all_of(picture.m_map.begin(), picture.m_map.end(),
+                        [](quint16 v) { return v < 256; }))
+            for (quint16& v : picture.m_map)
+                v = quint16(v * 257);
         break;
     }
     case PHOTOMETRIC_SEPARATED: {
@@ -440,9 +445,9 @@ Result<QImage> TiffPicture::decodeSamples() const
         return (raw * top * 2 + sampleTop) / (2 * sampleTop); // to the nearest
     };
     const std::size_t mapEntries = m_map.size() / 3;
-    // Palette entries of a picture of 8 bits or less come down to 8 bits as truncated sixteenths.
+    // Palette entries of a picture of 8 bits or less come down to 8 bits by their high byte.
     auto fromMap = [&](quint64 value) -> quint64 {
-        return deep ? value : value / 257;
+        return deep ? value : value >> 8;
     };
 
     quint64 raw[5] = {};
