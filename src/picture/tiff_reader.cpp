@@ -12,6 +12,7 @@
 #include <tiffio.h>
 
 #include "picture/picture_file.h"
+#include "picture/picture_headers.h"
 
 namespace hakomiru {
 
@@ -384,9 +385,13 @@ Result<TiffPicture> TiffPicture::open(const QByteArray& bytes)
                                : picture.m_associated ? QImage::Format_ARGB32_Premultiplied
                                                       : QImage::Format_ARGB32);
     // The samples read: the colours and alpha, each from a buffer of its own when the planes
-    // are separate.
+    // are separate. A buffer holds what libtiff decodes and no less than the rows it is read as.
     const qint64 planes = picture.m_separate ? picture.m_colours + (alpha ? 1 : 0) : 1;
-    picture.m_decodingBytes = picture.m_blockBytes * planes;
+    const qint64 inRow = picture.m_separate ? 1 : samples;
+    picture.m_rowBytes = (picture.m_blockWidth * inRow * bits + 7) / 8;
+    picture.m_blockBytes =
+        std::max(picture.m_blockBytes, timesSaturated(picture.m_rowBytes, picture.m_blockHeight));
+    picture.m_decodingBytes = timesSaturated(picture.m_blockBytes, planes);
     return picture;
 }
 
@@ -407,10 +412,9 @@ Result<QImage> TiffPicture::decodeSamples() const
     const bool alpha = m_alpha >= 0;
     const int used = m_colours + (alpha ? 1 : 0); // samples read of each pixel
     const int planes = m_separate ? used : 1;
-    const int inRow = m_separate ? 1 : m_samples; // samples a pixel in one plane's rows
-    const qint64 rowBytes = (m_blockWidth * inRow * m_bits + 7) / 8;
-    const qint64 blockBytes = std::max(m_blockBytes, rowBytes * m_blockHeight);
-    if (blockBytes > pictureMemoryBudget)
+    const qint64 rowBytes = m_rowBytes;
+    const qint64 blockBytes = m_blockBytes;
+    if (m_decodingBytes > pictureMemoryBudget)
         return Failure{damaged};
     std::vector<QByteArray> buffers;
     for (int p = 0; p < planes; ++p) {
@@ -450,6 +454,8 @@ Result<QImage> TiffPicture::decodeSamples() const
         return deep ? value : value >> 8;
     };
 
+    uchar* const pixels = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     quint64 raw[5] = {};
     for (qint64 by = 0; by < height; by += m_blockHeight) {
         const int rows = int(std::min<qint64>(m_blockHeight, height - by));
@@ -535,7 +541,7 @@ Result<QImage> TiffPicture::decodeSamples() const
                     }
                     const QPoint at =
                         upright(m_orientation, int(bx) + c, int(by) + r, width, height);
-                    uchar* line = image.scanLine(at.y());
+                    uchar* line = pixels + at.y() * stride;
                     if (deep)
                         reinterpret_cast<QRgba64*>(line)[at.x()] = QRgba64::fromRgba64(
                             quint16(red), quint16(green), quint16(blue), quint16(opacity));

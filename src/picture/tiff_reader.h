@@ -87,7 +87,8 @@ private:
     bool m_associated = false;  // the alpha is premultiplied
     qint64 m_blockWidth = 0;    // a tile's width, or the picture's
     qint64 m_blockHeight = 0;   // a tile's height, or a strip's rows
-    qint64 m_blockBytes = 0;    // libtiff's buffer for one strip or tile
+    qint64 m_blockBytes = 0;    // the buffer for one strip or tile
+    qint64 m_rowBytes = 0;      // one row of a strip or tile, of one plane
     std::vector<quint16> m_map; // palette: red, green and blue maps one after another
 };
 
