@@ -253,6 +253,8 @@ private slots:
                                 << QList<QRgb>{qRgb(200, 61, 40), qRgb(62, 160, 89),
                                                qRgb(51, 79, 170), white, black}
                                 << 2;
+        // YCbCr not compressed as JPEG, through libtiff's RGBA helper: within its rounding.
+        QTest::newRow("tiff-ycbcr.tif") << "tiff-ycbcr.tif" << QSize(40, 30) << plain << 3;
         for (const char* name :
              {"webp-lossy.webp", "heic-plain.heic", "heic-turned.heic", "avif-plain.avif"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << plain << 40;
