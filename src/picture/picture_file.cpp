@@ -556,8 +556,6 @@ private:
         return decoded;
     }
 
-    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
-    // as they are held. Its size and the memory decoding takes are known before it is decoded.
     // The picture's bytes whole in memory, for the readers that read from memory: bytes held
     // already (a pasted picture's, a file's read once) as they are held, a file's read whole.
     // Gives the bytes read besides those held, or why they could not be had.
@@ -580,6 +578,8 @@ private:
         return fileBytes;
     }
 
+    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
+    // as they are held. Its size and the memory decoding takes are known before it is decoded.
     Result<Plan> planHeif()
     {
         const Result<qint64> fileBytes = holdWhole();
