@@ -456,6 +456,42 @@ Result<QImage> TiffPicture::decodeSamples() const
 
     uchar* const pixels = image.bits();
     const qsizetype stride = image.bytesPerLine();
+    // Interleaved unsigned grey or RGB of 8 or 16 bits, the most common kinds, are read straight
+    // from the buffer: a row of `columns` pixels from stored (x, y) on.
+    const bool grey = m_photometric == PHOTOMETRIC_MINISBLACK;
+    const bool plain = !m_separate && m_sampleFormat == SAMPLEFORMAT_UINT &&
+                       (m_bits == 8 || m_bits == 16) && (grey || m_photometric == PHOTOMETRIC_RGB);
+    const int orientation = m_orientation, samples = m_samples, alphaAt = m_alpha;
+    const bool associated = m_associated;
+    auto putPlainRow = [=](const uchar* row, int x, int y, int columns) {
+        const int green = grey ? 0 : 1, blue = grey ? 0 : 2;
+        for (int c = 0; c < columns; ++c) {
+            const QPoint at =
+                orientation == 1 ? QPoint(x + c, y) : upright(orientation, x + c, y, width, height);
+            uchar* line = pixels + at.y() * stride;
+            if (deep) {
+                auto sample = [&](int i) {
+                    quint16 v = 0;
+                    std::memcpy(&v, row + (qint64(c) * samples + i) * 2, sizeof v);
+                    return v;
+                };
+                const quint16 a = alpha ? sample(alphaAt) : quint16(0xffff);
+                auto colour = [&](int i) {
+                    return associated ? std::min(sample(i), a) : sample(i);
+                };
+                reinterpret_cast<QRgba64*>(line)[at.x()] =
+                    QRgba64::fromRgba64(colour(0), colour(green), colour(blue), a);
+            } else {
+                const uchar* p = row + qint64(c) * samples;
+                const uchar a = alpha ? p[alphaAt] : uchar(0xff);
+                auto colour = [&](int i) {
+                    return associated ? std::min(p[i], a) : p[i];
+                };
+                reinterpret_cast<QRgb*>(line)[at.x()] =
+                    qRgba(colour(0), colour(green), colour(blue), a);
+            }
+        }
+    };
     quint64 raw[5] = {};
     for (qint64 by = 0; by < height; by += m_blockHeight) {
         const int rows = int(std::min<qint64>(m_blockHeight, height - by));
@@ -477,6 +513,11 @@ Result<QImage> TiffPicture::decodeSamples() const
             }
             for (int r = 0; r < rows; ++r) {
                 const qint64 rowAt = r * rowBytes;
+                if (plain) {
+                    putPlainRow(reinterpret_cast<const uchar*>(buffers[0].constData()) + rowAt,
+                                int(bx), int(by) + r, columns);
+                    continue;
+                }
                 for (int c = 0; c < columns; ++c) {
                     for (int s = 0; s < used; ++s) {
                         const auto* row =
