@@ -699,11 +699,12 @@ def more_tiff_pictures():
          tiff(quadrants((0, top, top, 0), (top, 0, top, 0), (0x4000, 0, 0, 0x4000), (0, 0, 0, 0),
                         (0, 0, 0, top)), 5, bits=16))
     # A colour three fifths opaque in the bottom left: blue unassociated in 8 bits, blue
-    # premultiplied in 16 bits.
+    # premultiplied in 12 bits (153 of 255 is 2457 of 4095).
     save("tiff-rgba8-unassociated.tif",
          tiff(quadrants(*map(rgba, (RED, GREEN, (0, 0, 255, 153), WHITE, BLACK))), 2))
-    wide = [tuple(v * 257 for v in rgba(c)) for c in (RED, GREEN, (0, 0, 153, 153), WHITE, BLACK)]
-    save("tiff-rgba16-associated.tif", tiff(quadrants(*wide), 2, bits=16, alpha=1))
+    wide = [tuple(v * 4095 // 255 for v in rgba(c))
+            for c in (RED, GREEN, (0, 0, 153, 153), WHITE, BLACK)]
+    save("tiff-rgba12-associated.tif", tiff(quadrants(*wide), 2, bits=12, alpha=1))
     # sRGB colours as L*a*b*, 8 bits: L* scaled to 0..255, a* and b* signed (CIELab) or offset
     # by 128 (ICC Lab); the ICC profile tag carries a few bytes to be handed on.
     colours = [(200, 60, 40), (60, 160, 90), (50, 80, 170), WHITE, BLACK]

@@ -240,8 +240,8 @@ private slots:
                                      << QList<QRgb>{white, black, black, white, black} << 0;
         // Blue three fifths opaque over the box colour (236, 233, 216): 236 * 0.4 = 94.4,
         // 233 * 0.4 = 93.2, 255 * 0.6 + 216 * 0.4 = 239.4; stored unassociated in 8 bits and
-        // premultiplied in 16.
-        for (const char* name : {"tiff-rgba8-unassociated.tif", "tiff-rgba16-associated.tif"})
+        // premultiplied in 12.
+        for (const char* name : {"tiff-rgba8-unassociated.tif", "tiff-rgba12-associated.tif"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30)
                                 << QList<QRgb>{red, green, qRgb(94, 93, 239), white, black} << 2;
         // sRGB (200, 60, 40) (60, 160, 90) (50, 80, 170) stored as D50 L*a*b* in 8 bits:
