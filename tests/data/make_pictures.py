@@ -732,6 +732,7 @@ def more_tiff_pictures():
         tiffcp("rgb8.tif", "tiff-tiles16.tif", "-t", "-w", "16", "-l", "16")
         tiffcp("rgb8.tif", "tiff-tile-larger.tif", "-t", "-w", "48", "-l", "32")
         tiffcp("bilevel.tif", "tiff-fax-g4.tif", "-c", "g4")
+        tiffcp("rgb8.tif", "tiff-jpeg-ycbcr.tif", "-c", "jpeg")
         # YCbCr without JPEG compression, read through libtiff's RGBA helper (ImageMagick's
         # convert writes it).
         subprocess.run(["convert", os.path.join(tmp, "rgb8.tif"), "-colorspace", "YCbCr",

@@ -255,6 +255,9 @@ private slots:
                                 << 2;
         // YCbCr not compressed as JPEG, through libtiff's RGBA helper: within its rounding.
         QTest::newRow("tiff-ycbcr.tif") << "tiff-ycbcr.tif" << QSize(40, 30) << plain << 3;
+        // YCbCr compressed as JPEG, turned into RGB by libjpeg.
+        QTest::newRow("tiff-jpeg-ycbcr.tif")
+            << "tiff-jpeg-ycbcr.tif" << QSize(40, 30) << plain << 40;
         for (const char* name :
              {"webp-lossy.webp", "heic-plain.heic", "heic-turned.heic", "avif-plain.avif"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << plain << 40;
