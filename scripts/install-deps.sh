@@ -6,7 +6,7 @@ set -euo pipefail
 
 what="${1:-run}"
 
-# Qt reads WebP and TIFF through qt6-image-formats-plugins; libheif reads HEIC and AVIF.
+# Qt reads WebP through qt6-image-formats-plugins; libheif reads HEIC and AVIF, libtiff TIFF.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev

@@ -14,6 +14,7 @@
 #include "picture/heif_reader.h"
 #include "picture/picture_formats.h"
 #include "picture/picture_headers.h"
+#include "picture/tiff_reader.h"
 #include "surface/surface.h"
 
 namespace hakomiru {
@@ -52,6 +53,7 @@ enum class Route
     OwnBmp,   // a BMP that Qt's reader gets wrong, read by the program's own reader
     KeyedPng, // a 16-bit RGB PNG with a transparent colour
     Heif,     // HEIC, HEIF and AVIF, read with libheif
+    Tiff,     // TIFF, read with libtiff by the program's own reader
 };
 
 // What the program read from a picture's header before decoding it.
@@ -105,21 +107,15 @@ qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
            (keptWhole && mayBeTransparent ? pixels(size) * 4 : 0);
 }
 
-// What Qt's WebP and TIFF readers take besides the decoded picture, from the picture's header:
-// the WebP reader holds the file's bytes, a lossless picture whole in 32 bits, an animation's
-// canvas; libtiff one strip or tile, and a second picture when the orientation turns it.
-qint64 readerOverhead(const Headers& headers, QSize stored, qint64 decodedBytesPerPixel)
+// What Qt's WebP reader takes besides the decoded picture, from the picture's header: it holds
+// the file's bytes, a lossless picture whole in 32 bits, an animation's canvas.
+qint64 readerOverhead(const Headers& headers, QSize stored)
 {
     if (headers.format == "webp") {
         const WebpHeader& webp = headers.webp;
         return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
                (webp.animated ? pixels(stored) * 4 : 0);
     }
-    if (headers.format == "tiff")
-        return plusSaturated(headers.tiff.blockBytes,
-                             headers.tiff.orientation != 1
-                                 ? timesSaturated(pixels(stored), decodedBytesPerPixel)
-                                 : 0);
     return 0;
 }
 
@@ -212,8 +208,11 @@ Result<Headers> walkHeaders(QIODevice& device)
     }
     if (headers.format == "webp")
         headers.webp = readWebpHeader(device);
-    if (headers.format == "tiff")
+    if (headers.format == "tiff") {
         headers.tiff = readTiffHeader(device);
+        headers.route = Route::Tiff;
+        return headers;
+    }
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
         return Failure{damaged};
@@ -365,6 +364,8 @@ public:
             return planKeyedPng();
         case Route::Heif:
             return planHeif();
+        case Route::Tiff:
+            return planTiff();
         case Route::Qt:
             break;
         }
@@ -379,6 +380,7 @@ public:
             return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted});
         Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
                                   : m_headers.route == Route::Heif   ? decodeHeif(plan)
+                                  : m_headers.route == Route::Tiff   ? decodeTiff(plan)
                                                                      : decodeWithQt(plan);
         if (!decoded)
             return decoded.failure();
@@ -398,28 +400,21 @@ private:
             return Failure{readerError(m_reader)};
 
         Plan plan;
-        // WebP and TIFF are measured by the program's own header reads: Qt's readers would read
-        // the whole file, or have libtiff read its directory, before the picture could be refused.
+        // WebP is measured by the program's own header read: Qt's reader would read the whole
+        // file before the picture could be refused.
         const QByteArray& format = m_headers.format;
-        const bool ownHeader = format == "webp" || format == "tiff";
-        const QSize stored = format == "webp"            ? m_headers.webp.size
-                             : format == "tiff"          ? m_headers.tiff.size
+        const bool ownHeader = format == "webp";
+        const QSize stored = ownHeader                   ? m_headers.webp.size
                              : m_reader.size().isValid() ? m_reader.size()
                                                          : m_headers.bmp.size;
         if (ownHeader && !stored.isValid())
             return Failure{damaged};
-        if (format == "tiff" && m_headers.tiff.blockBytes > pictureMemoryBudget)
-            return Failure{QStringLiteral("the picture data is damaged: one strip or tile of it "
-                                          "claims %1 MB")
-                               .arg(m_headers.tiff.blockBytes / megabyte)};
         if (!stored.isValid() || stored.isEmpty()) {
             plan.cost = pictureMemoryBudget; // known only after decoding: the most it may take
             return plan;
         }
         const bool turned =
-            format == "tiff"
-                ? m_headers.tiff.orientation >= 5
-                : m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+            m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
         plan = sizedPlan(turned ? stored.transposed() : stored);
         plan.cost = m_heldBytes;
         const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
@@ -437,16 +432,11 @@ private:
                              (transformed ? pixels(out) * 4 : 0);
             }
         } else {
-            // A TIFF of more than 8 bits a sample is decoded in 64 bits; everything else in 32
-            // bits or less (an unknown format is taken as 32 bits with alpha).
+            // A WebP is decoded in 32 bits (taken as with alpha).
             const QImage::Format decodedFormat =
-                !ownHeader                                             ? m_reader.imageFormat()
-                : format == "tiff" && m_headers.tiff.bitsPerSample > 8 ? QImage::Format_RGBA64
-                                                                       : QImage::Format_ARGB32;
-            const qint64 bytesPerPixel = QImage::toPixelFormat(decodedFormat).bitsPerPixel() / 8;
+                ownHeader ? QImage::Format_ARGB32 : m_reader.imageFormat();
             plan.cost += wholeDecodeCost(stored, decodedFormat, anyWhole(plan.wanted)) +
-                         pixelsOf(plan.wanted) * 4 +
-                         readerOverhead(m_headers, stored, bytesPerPixel);
+                         pixelsOf(plan.wanted) * 4 + readerOverhead(m_headers, stored);
         }
         return unlessRefused(plan, stored);
     }
@@ -566,11 +556,11 @@ private:
         return decoded;
     }
 
-    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
-    // as they are held. Its size and the memory decoding takes are known before it is decoded.
-    Result<Plan> planHeif()
+    // The picture's bytes whole in memory, for the readers that read from memory: bytes held
+    // already (a pasted picture's, a file's read once) as they are held, a file's read whole.
+    // Gives the bytes read besides those held, or why they could not be had.
+    Result<qint64> holdWhole()
     {
-        // Bytes held already (a pasted picture's, a file's read once) are read as they are held.
         auto* buffer = qobject_cast<QBuffer*>(&m_device);
         auto* readOnce = dynamic_cast<ReadOnceDevice*>(&m_device);
         const bool held = buffer != nullptr || readOnce != nullptr;
@@ -580,12 +570,22 @@ private:
                                           "than the %2 MB this program allows")
                                .arg((m_headers.fileBytes + megabyte - 1) / megabyte)
                                .arg(pictureMemoryBudget / megabyte)};
-        m_heifBytes = buffer != nullptr     ? buffer->data()
-                      : readOnce != nullptr ? readOnce->whole()
-                                            : bytesAt(m_device, 0, fileBytes);
-        if (m_heifBytes.size() != m_headers.fileBytes)
+        m_wholeBytes = buffer != nullptr     ? buffer->data()
+                       : readOnce != nullptr ? readOnce->whole()
+                                             : bytesAt(m_device, 0, fileBytes);
+        if (m_wholeBytes.size() != m_headers.fileBytes)
             return Failure{QStringLiteral("the file could not be read")};
-        Result<HeifPicture> opened = HeifPicture::open(m_heifBytes);
+        return fileBytes;
+    }
+
+    // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
+    // as they are held. Its size and the memory decoding takes are known before it is decoded.
+    Result<Plan> planHeif()
+    {
+        const Result<qint64> fileBytes = holdWhole();
+        if (!fileBytes)
+            return fileBytes.failure();
+        Result<HeifPicture> opened = HeifPicture::open(m_wholeBytes);
         if (!opened)
             return opened.failure();
         m_heif = std::move(opened.value());
@@ -593,7 +593,7 @@ private:
         // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
         // libheif's); kept whole, it is flattened onto the box colour (another).
         const qint64 whole = pixels(plan.natural);
-        plan.cost = m_heldBytes + fileBytes + whole * m_heif->decodingBytesPerPixel() +
+        plan.cost = m_heldBytes + fileBytes.value() + whole * m_heif->decodingBytesPerPixel() +
                     (m_heif->hasAlpha() ? whole * 4 : 0) + pixelsOf(plan.wanted) * 4;
         return unlessRefused(plan, plan.natural);
     }
@@ -616,13 +616,53 @@ private:
         return decoded;
     }
 
+    // TIFF is read by the program's own reader, from memory, strip by strip or tile by tile into
+    // the picture it gives, stood upright as it is read. Its header walk comes first: a picture
+    // whose size, or one of whose strips or tiles, is beyond the budget is refused before libtiff
+    // reads its directory.
+    Result<Plan> planTiff()
+    {
+        const TiffHeader& header = m_headers.tiff;
+        if (!header.size.isValid())
+            return Failure{damaged};
+        if (header.blockBytes > pictureMemoryBudget)
+            return Failure{QStringLiteral("the picture data is damaged: one strip or tile of it "
+                                          "claims %1 MB")
+                               .arg(header.blockBytes / megabyte)};
+        const qint64 claimed = timesSaturated(pixels(header.size), 4);
+        if (const std::optional<QString> why = refusal(header.size, claimed, m_headers))
+            return Failure{*why};
+        const Result<qint64> fileBytes = holdWhole();
+        if (!fileBytes)
+            return fileBytes.failure();
+        Result<TiffPicture> opened = TiffPicture::open(m_wholeBytes);
+        if (!opened)
+            return opened.failure();
+        m_tiff = std::move(opened.value());
+        Plan plan = sizedPlan(m_tiff->size());
+        const QSize stored = m_tiff->storedSize();
+        plan.cost = plusSaturated(m_heldBytes + fileBytes.value() + m_tiff->decodingBytes() +
+                                      pixelsOf(plan.wanted) * 4,
+                                  wholeDecodeCost(stored, m_tiff->format(), anyWhole(plan.wanted)));
+        return unlessRefused(plan, stored);
+    }
+
+    Result<Decoded> decodeTiff(const Plan& plan)
+    {
+        Result<QImage> image = m_tiff->decode();
+        if (!image)
+            return image.failure();
+        return Decoded{{std::move(image.value())}, plan.natural, plan.wanted};
+    }
+
     QIODevice& m_device;
     const qint64 m_heldBytes;
     std::vector<DecodeSizeFor> m_sizes; // never empty
     Headers m_headers;
     QImageReader m_reader;
-    QByteArray m_heifBytes;            // what m_heif reads
+    QByteArray m_wholeBytes;           // what m_heif or m_tiff reads
     std::optional<HeifPicture> m_heif; // a HEIF picture once planned
+    std::optional<TiffPicture> m_tiff; // a TIFF picture once planned
 };
 
 // Plans and decodes the picture in `device` at each of `sizes`.

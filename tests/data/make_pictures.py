@@ -6,7 +6,9 @@
 # bottom-left, bottom-right) with a 3 x 3 black marker in the top-left corner, as
 # tests/test_pictures.h draws them, so a shift, a wrap, a turn or a mirror shows. The JPEGs need
 # ImageMagick's convert, the WebP pictures cwebp and img2webp (package webp), the HEIC and AVIF
-# pictures heif-enc (package libheif-examples); the TIFF pictures are written here.
+# pictures heif-enc (package libheif-examples); the TIFF pictures are written here, and tiffcp
+# (package libtiff-tools) tiles them, puts their samples in separate planes and compresses them
+# as a fax.
 import os
 import struct
 import subprocess
@@ -327,16 +329,34 @@ def webp_claiming(name, width, height):
 
 # TIFF -----------------------------------------------------------------------------------------
 
+def packed_row(row, bits, e, kind):
+    """A row of samples as TIFF stores them: 8, 16, 32 and 64 bits in the file's byte order
+    (`kind` 1 unsigned, 2 signed, 3 floating point), other sizes packed from each byte's highest
+    bit, the row padded to a whole byte."""
+    values = [v for c in row for v in c]
+    if bits in (8, 16, 32, 64) and not (kind == 3 and bits < 32):
+        letter = {1: "BHIQ", 2: "bhiq", 3: "??fd"}[kind]["\x08\x10\x20\x40".index(chr(bits))]
+        return struct.pack(e + letter * len(values), *values)
+    number, count = 0, 0
+    for v in values:
+        number, count = number << bits | v, count + bits
+    number <<= -count % 8
+    return number.to_bytes((count + 7) // 8, "big")
+
+
 def tiff(rows, photometric, bits=8, big_endian=False, orientation=None, compression=1,
-         palette=None, extra=None, tile=None):
-    """An uncompressed (or deflated) TIFF of `rows`, each pixel a tuple of samples, in one strip
-    (or in tiles of tile x tile). `palette`: 256 (r, g, b) of 16 bits each. `extra`: more tags
-    as {tag: (type, [values])}."""
+         palette=None, extra=None, kind=1, alpha=2, planar=1):
+    """An uncompressed (or deflated) TIFF of `rows`, each pixel a tuple of samples, in one strip.
+    `palette`: 2^bits (r, g, b) of 16 bits each. `extra`: more tags as {tag: (type, [values])}.
+    `kind`: 1 unsigned, 2 signed, 3 floating point samples. `alpha`: 1 associated (premultiplied)
+    or 2 unassociated, for a fourth sample of RGB or a second of grey. `planar` 2: each sample in
+    a plane of its own, one strip each, the strips before the directory."""
     e = ">" if big_endian else "<"
     height, width, samples = len(rows), len(rows[0]), len(rows[0][0])
-    sample = {8: "B", 16: "H"}[bits]
-    raw = b"".join(struct.pack(e + sample * samples, *c) for row in rows for c in row)
+    raw = b"".join(packed_row(row, bits, e, kind) for row in rows)
     data = zlib.compress(raw, 9) if compression == 8 else raw
+    if planar == 2:
+        return tiff_planes(rows, photometric, bits, e)
     tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [bits] * samples),
             259: (3, [compression]), 262: (3, [photometric]), 277: (3, [samples]),
             278: (4, [height]), 279: (4, [len(data)]), 284: (3, [1]), 273: (4, [0])}
@@ -344,8 +364,10 @@ def tiff(rows, photometric, bits=8, big_endian=False, orientation=None, compress
         tags[274] = (3, [orientation])
     if palette:
         tags[320] = (3, [c[i] for i in range(3) for c in palette])
-    if samples == 4 and photometric == 2:
-        tags[338] = (3, [2])  # unassociated alpha
+    if (samples == 4 and photometric == 2) or (samples == 2 and photometric == 1):
+        tags[338] = (3, [alpha])
+    if kind != 1:
+        tags[339] = (3, [kind] * samples)
     tags.update(extra or {})
     count = len(tags)
     values_at = 8 + 2 + 12 * count + 4
@@ -354,21 +376,48 @@ def tiff(rows, photometric, bits=8, big_endian=False, orientation=None, compress
     # The values that do not fit an entry follow the directory, then the pixels.
     sizes = {3: 2, 4: 4}
     for tag in sorted(tags):
-        kind, values = tags[tag]
-        packed = struct.pack(e + ("H" if kind == 3 else "I") * len(values), *values)
+        type_, values = tags[tag]
+        packed = struct.pack(e + {3: "H", 4: "I", 7: "B"}[type_] * len(values), *values)
         if len(packed) > 4:
             if len(blob) % 2:
                 blob += b"\0"
-            entries += struct.pack(e + "HHII", tag, kind, len(values), values_at + len(blob))
+            entries += struct.pack(e + "HHII", tag, type_, len(values), values_at + len(blob))
             blob += packed
         else:
-            entries += struct.pack(e + "HHI", tag, kind, len(values)) + packed.ljust(4, b"\0")
+            entries += struct.pack(e + "HHI", tag, type_, len(values)) + packed.ljust(4, b"\0")
     pixels_at = values_at + len(blob)
     out = (b"MM\0*" if big_endian else b"II*\0") + struct.pack(e + "I", 8)
     out += struct.pack(e + "H", count) + entries + b"\0\0\0\0" + blob + data
     # The strip's offset, now that it is known.
     at = 10 + 12 * sorted(tags).index(273) + 8
     return out[:at] + struct.pack(e + "I", pixels_at) + out[at + 4:]
+
+
+def tiff_planes(rows, photometric, bits, e):
+    """An uncompressed TIFF of `rows` with each sample in a plane of its own, one strip each; the
+    strips come first, then the directory."""
+    height, width, samples = len(rows), len(rows[0]), len(rows[0][0])
+    planes = [packed_row([(c[s],) for row in rows for c in row], bits, e, 1)
+              for s in range(samples)]
+    offsets = [8 + sum(len(p) for p in planes[:s]) for s in range(samples)]
+    ifd = 8 + sum(len(p) for p in planes)
+    ifd += ifd % 2
+    tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [bits] * samples),
+            259: (3, [1]), 262: (3, [photometric]), 277: (3, [samples]), 278: (4, [height]),
+            273: (4, offsets), 279: (4, [len(p) for p in planes]), 284: (3, [2])}
+    values_at = ifd + 2 + 12 * len(tags) + 4
+    blob, entries = b"", b""
+    for tag in sorted(tags):
+        type_, values = tags[tag]
+        packed = struct.pack(e + {3: "H", 4: "I"}[type_] * len(values), *values)
+        if len(packed) > 4:
+            entries += struct.pack(e + "HHII", tag, type_, len(values), values_at + len(blob))
+            blob += packed
+        else:
+            entries += struct.pack(e + "HHI", tag, type_, len(values)) + packed.ljust(4, b"\0")
+    head = (b"MM\0*" if e == ">" else b"II*\0") + struct.pack(e + "I", ifd)
+    body = head + b"".join(planes)
+    return body.ljust(ifd, b"\0") + struct.pack(e + "H", len(tags)) + entries + b"\0" * 4 + blob
 
 
 def tiff_quadrants(colours, photometric, **options):
@@ -599,6 +648,95 @@ def tiff_pictures():
     # Tiles of 65536 x 65536 for a picture of 40 x 30: 12 GB for one tile.
     save("tiff-huge-tiles.tif",
          tiff(quadrants(*rgb), 2, extra={322: (4, [65536]), 323: (4, [65536])}))
+    more_tiff_pictures()
+
+
+def srgb_to_lab_d50(colour):
+    """The CIE L*a*b* (D50, as TIFF stores it) of an 8-bit sRGB colour: linear sRGB, XYZ (D65),
+    Bradford's adaptation to D50."""
+    linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+              for c in (v / 255 for v in colour)]
+    m = [[0.4124564, 0.3575761, 0.1804375], [0.2126729, 0.7151522, 0.0721750],
+         [0.0193339, 0.1191920, 0.9503041]]
+    adapt = [[1.0478112, 0.0228866, -0.0501270], [0.0295424, 0.9904844, -0.0170491],
+             [-0.0092345, 0.0150436, 0.7521316]]
+    xyz = [sum(m[i][j] * linear[j] for j in range(3)) for i in range(3)]
+    x, y, z = (sum(adapt[i][j] * xyz[j] for j in range(3)) for i in range(3))
+    f = lambda t: t ** (1 / 3) if t > 216 / 24389 else (24389 / 27 * t + 16) / 116
+    fx, fy, fz = f(x / 0.96422), f(y), f(z / 0.82521)
+    return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
+
+
+def more_tiff_pictures():
+    """Bit depths from 2 to 32, signed and floating point samples, a 16-bit palette and CMYK,
+    tiles, separate planes, alpha, L*a*b* and a fax. The expected colours of each are worked out
+    by hand in tests/intake/tst_hostile_pictures.cpp."""
+    # 2-bit grey and 12-bit RGB 39 wide, so that each row ends inside a byte.
+    save("tiff-grey2.tif", tiff(quadrants((1,), (2,), (3,), (0,), (0,), w=ODD), 1, bits=2))
+    top = 4095
+    save("tiff-rgb12.tif", tiff(quadrants((top, 0, 0), (0, top, 0), (2048, 1000, top),
+                                          (top, top, top), (0, 0, 0), w=ODD), 2, bits=12))
+    save("tiff-rgb4.tif", tiff(quadrants((15, 0, 0), (0, 15, 0), (5, 10, 3), (15, 15, 15),
+                                         (0, 0, 0)), 2, bits=4))
+    top = 0xFFFFFFFF
+    save("tiff-rgb32-big-endian.tif",
+         tiff(quadrants((top, 0, 0), (0, top, 0), (0x80000000, 0x40000000, top),
+                        (top, top, top), (0, 0, 0)), 2, bits=32, big_endian=True))
+    save("tiff-float32.tif",
+         tiff(quadrants((1.0, 0.0, 0.0), (0.0, 1.0, 0.0), (0.2, 0.6, -1.0), (1.5, 1.0, 1.0),
+                        (0.0, 0.0, 0.0)), 2, bits=32, kind=3))
+    save("tiff-grey16-signed.tif",
+         tiff(quadrants((0,), (-16384,), (16384,), (32767,), (-32768,)), 1, bits=16, kind=2))
+    # Indices far apart in a palette of 65536 colours; the ones not used are a middle grey.
+    palette = [(0x4000,) * 3] * 65536
+    for index, colour in ((1000, RED), (40000, GREEN), (65535, (128, 64, 32)), (7, WHITE),
+                          (0, BLACK)):
+        palette[index] = tuple(v * 257 for v in colour)
+    save("tiff-palette16.tif", tiff(quadrants((1000,), (40000,), (65535,), (7,), (0,)), 3,
+                                    bits=16, palette=palette, compression=8))
+    top = 0xFFFF
+    save("tiff-cmyk16.tif",
+         tiff(quadrants((0, top, top, 0), (top, 0, top, 0), (0x4000, 0, 0, 0x4000), (0, 0, 0, 0),
+                        (0, 0, 0, top)), 5, bits=16))
+    # A colour three fifths opaque in the bottom left: blue unassociated in 8 bits, blue
+    # premultiplied in 12 bits (153 of 255 is 2457 of 4095).
+    save("tiff-rgba8-unassociated.tif",
+         tiff(quadrants(*map(rgba, (RED, GREEN, (0, 0, 255, 153), WHITE, BLACK))), 2))
+    wide = [tuple(v * 4095 // 255 for v in rgba(c))
+            for c in (RED, GREEN, (0, 0, 153, 153), WHITE, BLACK)]
+    save("tiff-rgba12-associated.tif", tiff(quadrants(*wide), 2, bits=12, alpha=1))
+    # sRGB colours as L*a*b*, 8 bits: L* scaled to 0..255, a* and b* signed (CIELab) or offset
+    # by 128 (ICC Lab); the ICC profile tag carries a few bytes to be handed on.
+    colours = [(200, 60, 40), (60, 160, 90), (50, 80, 170), WHITE, BLACK]
+    labs = [srgb_to_lab_d50(c) for c in colours]
+    cielab = [(round(l * 255 / 100), round(a) & 0xFF, round(b) & 0xFF) for l, a, b in labs]
+    icclab = [(round(l * 255 / 100), round(a) + 128, round(b) + 128) for l, a, b in labs]
+    save("tiff-cielab.tif", tiff(quadrants(*cielab), 8,
+                                 extra={34675: (7, list(b"hakomiru test profile"))}))
+    save("tiff-icclab.tif", tiff(quadrants(*icclab), 9))
+    save("tiff-rgb16-planes-big-endian.tif",
+         tiff(quadrants(*[tuple(v * 257 for v in c) for c in (RED, GREEN, BLUE, WHITE, BLACK)]), 2,
+              bits=16, big_endian=True, planar=2))
+    with tempfile.TemporaryDirectory() as tmp:
+        def tiffcp(source, name, *options):
+            subprocess.run(["tiffcp", *options, os.path.join(tmp, source),
+                            os.path.join(HERE, name)], check=True)
+        rgb = (RED, GREEN, BLUE, WHITE, BLACK)
+        with open(os.path.join(tmp, "rgb8.tif"), "wb") as f:
+            f.write(tiff(quadrants(*rgb), 2))
+        with open(os.path.join(tmp, "rgb16.tif"), "wb") as f:
+            f.write(tiff(quadrants(*[tuple(v * 257 for v in c) for c in rgb]), 2, bits=16))
+        # Bilevel, 0 white: white and black quadrants, the marker black.
+        with open(os.path.join(tmp, "bilevel.tif"), "wb") as f:
+            f.write(tiff(quadrants((0,), (1,), (1,), (0,), (1,)), 0, bits=1))
+        tiffcp("rgb8.tif", "tiff-tiles16.tif", "-t", "-w", "16", "-l", "16")
+        tiffcp("rgb8.tif", "tiff-tile-larger.tif", "-t", "-w", "48", "-l", "32")
+        tiffcp("bilevel.tif", "tiff-fax-g4.tif", "-c", "g4")
+        tiffcp("rgb8.tif", "tiff-jpeg-ycbcr.tif", "-c", "jpeg")
+        # YCbCr without JPEG compression, read through libtiff's RGBA helper (ImageMagick's
+        # convert writes it).
+        subprocess.run(["convert", os.path.join(tmp, "rgb8.tif"), "-colorspace", "YCbCr",
+                        "-compress", "none", os.path.join(HERE, "tiff-ycbcr.tif")], check=True)
 
 
 if __name__ == "__main__":
@@ -620,6 +758,6 @@ if __name__ == "__main__":
     heif_pictures()
     photos()
     # Cut short at half their length.
-    for whole in ("tiff-rgb8.tif", "webp-lossy.webp", "heic-plain.heic"):
+    for whole in ("tiff-rgb8.tif", "webp-lossy.webp", "heic-plain.heic", "tiff-rgb16-deflate.tif"):
         data = open(os.path.join(HERE, whole), "rb").read()
         save("truncated-%s-50.%s" % tuple(whole.rsplit(".", 1)), data[:len(data) // 2])

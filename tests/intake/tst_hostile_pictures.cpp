@@ -199,6 +199,65 @@ private slots:
             << "tiff-grey8.tif" << QSize(40, 30)
             << QList<QRgb>{qRgb(200, 200, 200), qRgb(100, 100, 100), qRgb(50, 50, 50), white, black}
             << 0;
+        // TIFF read by the program's own reader. Samples of n bits scale to value * 255 /
+        // (2^n - 1), to the nearest: 2 bits 1 -> 85; 4 bits 5 10 3 -> 85 170 51; 12 bits 2048
+        // 1000 -> 127.53 62.27; 32 bits 2^31 2^30 -> 127.50000003 63.75. Tiles of 16 x 16 and
+        // one of 48 x 32, 16-bit planes one after another, a G4 fax with 0 white.
+        for (const char* name :
+             {"tiff-tiles16.tif", "tiff-tile-larger.tif", "tiff-rgb16-planes-big-endian.tif"})
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << plain << 0;
+        QTest::newRow("tiff 2-bit grey, 39 wide")
+            << "tiff-grey2.tif" << QSize(39, 30)
+            << QList<QRgb>{qRgb(85, 85, 85), qRgb(170, 170, 170), white, black, black} << 0;
+        QTest::newRow("tiff 4-bit rgb")
+            << "tiff-rgb4.tif" << QSize(40, 30)
+            << QList<QRgb>{red, green, qRgb(85, 170, 51), white, black} << 0;
+        QTest::newRow("tiff 12-bit rgb, 39 wide")
+            << "tiff-rgb12.tif" << QSize(39, 30)
+            << QList<QRgb>{red, green, qRgb(128, 62, 255), white, black} << 0;
+        QTest::newRow("tiff 32-bit rgb, big-endian")
+            << "tiff-rgb32-big-endian.tif" << QSize(40, 30)
+            << QList<QRgb>{red, green, qRgb(128, 64, 255), white, black} << 0;
+        // 0.2 0.6 -1 -> 51 153 0; 1.5 is white.
+        QTest::newRow("tiff 32-bit floating point rgb")
+            << "tiff-float32.tif" << QSize(40, 30)
+            << QList<QRgb>{red, green, qRgb(51, 153, 0), white, black} << 0;
+        // Signed, shifted up by 32768: 0 -16384 16384 32767 -32768 -> 32768 16384 49152 65535
+        // 0 -> 127.50 63.75 191.25 255 0.
+        QTest::newRow("tiff 16-bit signed grey")
+            << "tiff-grey16-signed.tif" << QSize(40, 30)
+            << QList<QRgb>{qRgb(128, 128, 128), qRgb(64, 64, 64), qRgb(191, 191, 191), white, black}
+            << 0;
+        QTest::newRow("tiff 16-bit palette, indices 1000 40000 65535 7 0")
+            << "tiff-palette16.tif" << QSize(40, 30)
+            << QList<QRgb>{red, green, qRgb(128, 64, 32), white, black} << 0;
+        // Cyan and black a quarter each: (1 - 0.25) * (1 - 0.25) * 255 = 143.4, 0.75 * 255 =
+        // 191.25.
+        QTest::newRow("tiff 16-bit cmyk")
+            << "tiff-cmyk16.tif" << QSize(40, 30)
+            << QList<QRgb>{red, green, qRgb(143, 191, 191), white, black} << 0;
+        QTest::newRow("tiff g4 fax") << "tiff-fax-g4.tif" << QSize(40, 30)
+                                     << QList<QRgb>{white, black, black, white, black} << 0;
+        // Blue three fifths opaque over the box colour (236, 233, 216): 236 * 0.4 = 94.4,
+        // 233 * 0.4 = 93.2, 255 * 0.6 + 216 * 0.4 = 239.4; stored unassociated in 8 bits and
+        // premultiplied in 12.
+        for (const char* name : {"tiff-rgba8-unassociated.tif", "tiff-rgba12-associated.tif"})
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30)
+                                << QList<QRgb>{red, green, qRgb(94, 93, 239), white, black} << 2;
+        // sRGB (200, 60, 40) (60, 160, 90) (50, 80, 170) stored as D50 L*a*b* in 8 bits:
+        // 121 55 45, 150 -42 28, 91 14 -53 (ICC Lab: a* and b* + 128), back to sRGB by Bradford's
+        // adaptation to D65 (worked out apart from the program): (200, 61, 40) (62, 160, 89)
+        // (51, 79, 170).
+        for (const char* name : {"tiff-cielab.tif", "tiff-icclab.tif"})
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30)
+                                << QList<QRgb>{qRgb(200, 61, 40), qRgb(62, 160, 89),
+                                               qRgb(51, 79, 170), white, black}
+                                << 2;
+        // YCbCr not compressed as JPEG, through libtiff's RGBA helper: within its rounding.
+        QTest::newRow("tiff-ycbcr.tif") << "tiff-ycbcr.tif" << QSize(40, 30) << plain << 3;
+        // YCbCr compressed as JPEG, turned into RGB by libjpeg.
+        QTest::newRow("tiff-jpeg-ycbcr.tif")
+            << "tiff-jpeg-ycbcr.tif" << QSize(40, 30) << plain << 40;
         for (const char* name :
              {"webp-lossy.webp", "heic-plain.heic", "heic-turned.heic", "avif-plain.avif"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << plain << 40;
@@ -315,6 +374,7 @@ private slots:
                                  "heic-grid-100000x100000.heic",
                                  "png-4294967295x4294967295.png",
                                  "truncated-tiff-rgb8-50.tif",
+                                 "truncated-tiff-rgb16-deflate-50.tif",
                                  "truncated-webp-lossy-50.webp",
                                  "truncated-heic-plain-50.heic"})
             QTest::newRow(name) << QString::fromLatin1(name);

@@ -4,6 +4,7 @@
 #include <QImageWriter>
 
 #include "picture/picture_file.h"
+#include "picture/tiff_reader.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
 
@@ -92,7 +93,13 @@ private slots:
         QCOMPARE(pictureFileCost(path), 100 * 80 * 4);
         QCOMPARE(pictureFileCost(path, [](QSize) { return QSize(50, 40); }),
                  100 * 80 * 4 + 50 * 40 * 4);
-        for (const char* refused : {"bmp-100000x100000.bmp", "jpeg-60000x60000.jpg", "text.bmp"})
+        // A deflated 16-bit RGB TIFF of 40 x 30 (214 bytes, read whole): its strip of 6 bytes a
+        // pixel, the picture in 8 and the 32-bit form in 4.
+        QCOMPARE(
+            pictureFileCost(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/tiff-rgb16-deflate.tif")),
+            214 + 40 * 30 * (6 + 8 + 4));
+        for (const char* refused : {"bmp-100000x100000.bmp", "jpeg-60000x60000.jpg", "text.bmp",
+                                    "tiff-100000x100000.tif"})
             QCOMPARE(pictureFileCost(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") +
                                      QLatin1String(refused)),
                      0);
@@ -167,6 +174,26 @@ private slots:
         const PictureLoad whole = loadPictureFile(path, [&](QSize) { return picture.size() * 2; });
         QVERIFY(whole.ok());
         QCOMPARE(whole->image.size(), picture.size());
+    }
+
+    // A TIFF's ICC profile is handed on as its bytes, for the colours to be converted.
+    void tiffProfileHandedOn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("profile");
+        QTest::newRow("with a profile") << "tiff-cielab.tif" << QByteArray("hakomiru test profile");
+        QTest::newRow("without") << "tiff-rgb8.tif" << QByteArray();
+    }
+    void tiffProfileHandedOn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, profile);
+        QFile file(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const Result<TiffPicture> tiff = TiffPicture::open(bytes);
+        QVERIFY2(tiff.ok(), qPrintable(tiff.error()));
+        QCOMPARE(tiff->iccProfile(), profile);
     }
 
     void gifFirstFrameAndTransparencyFlattened()
