@@ -39,8 +39,9 @@ inline constexpr qint64 pictureMemoryBudget = qint64(448) << 20;
 // pictureMemoryBudget), a picture whose header claims more pixels than its bytes can hold in a
 // format with a hard bound on packing is refused as damaged before it is decoded: a PNG whose rows
 // could not be deflated into its bytes even at the tightest (1032 to 1), an uncompressed BMP whose
-// rows are not all in its file. JPEG, WebP, HEIC, AVIF and TIFF have no such bound (a flat 4K
-// AVIF takes 2 KB, a fax page of 16 million pixels 2 KB): their readers tell a damaged file.
+// rows are not all in its file, a Huffman-coded JPEG of more blocks than its bytes have bits (8192
+// pixels a byte at the most). WebP, HEIC, AVIF, GIF and TIFF have no such bound (a flat 4K AVIF
+// takes 2 KB, a fax page of 16 million pixels 2 KB): their readers tell a damaged file.
 inline constexpr qint64 pictureFreeCost = qint64(32) << 20;
 
 // Given the natural size of a picture (upright, as it will be shown), the size it needs to be
