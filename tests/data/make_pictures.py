@@ -14,6 +14,9 @@ import tempfile
 import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
+# Pictures of millions of pixels in a few KB: seconds to decode under the sanitizers, so they are
+# kept out of the fuzzers' seeds (tests/data/pictures).
+LARGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "large")
 W, H = 40, 30
 
 
@@ -33,8 +36,8 @@ def quadrants(tl, tr, bl, br, marker, w=W, h=H, side=3):
     return rows
 
 
-def save(name, data):
-    with open(os.path.join(HERE, name), "wb") as f:
+def save(name, data, folder=HERE):
+    with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
 
 
@@ -607,7 +610,7 @@ def heif_pictures():
     # pixels, beyond 4096 bytes of memory for each byte of its file.
     big = quadrants(RED, GREEN, BLUE, WHITE, BLACK, w=3840, h=2160, side=64)
     save("avif-3840x2160.avif", encoded("heif-enc", [big], "-A", "-q", "10", "--no-alpha",
-                                        "-p", "speed=9"))
+                                        "-p", "speed=9"), LARGE)
 
 
 def fax_tiff():
@@ -619,7 +622,7 @@ def fax_tiff():
                         "-draw", "rectangle 0,0 99,99", "-draw", "rectangle 500,1000 3500,1040",
                         "-draw", "rectangle 1900,200 1960,3800", "-monochrome",
                         "-compress", "Group4", page], check=True)
-        save("tiff-fax-g4-4000x4000.tif", open(page, "rb").read())
+        save("tiff-fax-g4-4000x4000.tif", open(page, "rb").read(), LARGE)
 
 
 def webp_pictures():

@@ -227,7 +227,7 @@ private slots:
             << "heic-alpha.heic" << QSize(40, 30) << clearBottomLeft << 40;
         // 8 million pixels in 2 KB: AV1 packs flat areas far tighter than any fixed ratio.
         QTest::newRow("avif-3840x2160.avif")
-            << "avif-3840x2160.avif" << QSize(3840, 2160) << QList<QRgb>() << 0;
+            << "../large/avif-3840x2160.avif" << QSize(3840, 2160) << QList<QRgb>() << 0;
     }
     void readableOnesArePlaced()
     {

@@ -100,7 +100,7 @@ private slots:
         // allow: measured and planned, within the budget, not refused as damaged.
         for (const char* packed : {"tiff-fax-g4-4000x4000.tif", "avif-3840x2160.avif"}) {
             const QString path =
-                QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + QLatin1String(packed);
+                QStringLiteral(HAKOMIRU_TEST_DATA "/large/") + QLatin1String(packed);
             const qint64 cost = pictureFileCost(path);
             QVERIFY2(
                 cost > 4096 * QFileInfo(path).size() && cost <= pictureMemoryBudget,
