@@ -94,6 +94,7 @@ BmpLayout readBmpLayout(QIODevice& device)
     const bool windows = headerSize >= 40 && headerSize != 64;
     const quint32 compression = headerSize >= 40 ? little32(head, 30) : plainRgb;
     const bool fields = windows && (compression == bitFields || compression == alphaFields);
+    layout.uncompressed = compression == plainRgb || fields;
 
     // Masks live inside the longer headers, and after the 40-byte one.
     qint64 headerEnd = 14 + headerSize;

@@ -27,12 +27,13 @@ enum class BmpRoute
 struct BmpLayout
 {
     BmpRoute route = BmpRoute::Qt;
-    QSize size;           // width x height as the header claims them (height made positive)
-    bool topDown = false; // rows stored from the top
-    int bits = 0;         // per pixel: 1, 2, 4, 8, 16, 24 or 32
-    qint64 pixelsAt = 0;  // the first stored row
-    qint64 rowBytes = 0;  // one stored row, padded to 4 bytes
-    QList<QRgb> palette;  // for up to 8 bits per pixel: the colours the file holds
+    QSize size;                // width x height as the header claims them (height made positive)
+    bool topDown = false;      // rows stored from the top
+    int bits = 0;              // per pixel: 1, 2, 4, 8, 16, 24 or 32
+    bool uncompressed = false; // rows stored as they are, not run-length or otherwise coded
+    qint64 pixelsAt = 0;       // the first stored row
+    qint64 rowBytes = 0;       // one stored row, padded to 4 bytes
+    QList<QRgb> palette;       // for up to 8 bits per pixel: the colours the file holds
     std::array<quint32, 4> masks{}; // red, green, blue, alpha of a 16- or 32-bit pixel
 };
 

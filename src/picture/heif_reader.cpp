@@ -1,5 +1,9 @@
 #include "picture/heif_reader.h"
 
+#include <algorithm>
+
+#include <QtEndian>
+
 #include <libheif/heif.h>
 
 namespace hakomiru {
@@ -10,6 +14,17 @@ QString damagedBecause(const heif_error& error)
 {
     return QStringLiteral("the picture data is damaged (%1)")
         .arg(QString::fromUtf8(error.message != nullptr ? error.message : "").trimmed());
+}
+
+// Why libheif could not open a file: a kind of HEIF it does not decode (a picture coded otherwise
+// than as HEVC or AV1, a file of no picture at all) is no damage.
+QString unopenedBecause(const heif_error& error)
+{
+    if (error.code == heif_error_Unsupported_filetype ||
+        error.code == heif_error_Unsupported_feature)
+        return QStringLiteral("not a picture in a format this program reads (%1)")
+            .arg(QString::fromUtf8(error.message != nullptr ? error.message : "").trimmed());
+    return damagedBecause(error);
 }
 
 void releaseImage(void* image)
@@ -33,9 +48,30 @@ bool looksLikeHeif(const QByteArray& head)
 {
     if (head.size() < 12)
         return false;
-    const heif_filetype_result kind =
-        heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
-    return kind == heif_filetype_yes_supported || kind == heif_filetype_yes_unsupported;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(head.constData());
+    const heif_filetype_result kind = heif_check_filetype(bytes, int(head.size()));
+    if (kind == heif_filetype_yes_supported || kind == heif_filetype_yes_unsupported)
+        return true;
+    // libheif is sure only of files whose first brand names the coding (heic, avif ...). The
+    // others are told by every brand the file type box lists: a HEIF still picture or sequence
+    // (mif1, mif2, msf1), MIAF, or one of HEVC or AV1 pictures. A file of the structural brand
+    // alone is taken too: libheif's open tells whether it holds a picture it decodes. MP4,
+    // QuickTime and JPEG 2000 files name none of these.
+    if (head.mid(4, 4) != "ftyp")
+        return false;
+    const qint64 boxSize = qFromBigEndian<quint32>(bytes); // 0: to the end of the file
+    const qint64 end = boxSize == 0 ? head.size() : std::min<qint64>(boxSize, head.size());
+    static constexpr const char* heifBrands[] = {"mif1", "mif2", "msf1", "miaf", "heic",
+                                                 "heix", "heim", "heis", "hevc", "hevx",
+                                                 "hevm", "hevs", "avif", "avis", "avio"};
+    // The first brand at 8, a minor version, then the compatible brands to the box's end.
+    for (qint64 at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+        const QByteArray brand = head.mid(at, 4);
+        for (const char* heif : heifBrands)
+            if (brand == heif)
+                return true;
+    }
+    return false;
 }
 
 Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
@@ -52,7 +88,7 @@ Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
     heif_error error = heif_context_read_from_memory_without_copy(
         context, bytes.constData(), std::size_t(bytes.size()), nullptr);
     if (error.code != heif_error_Ok)
-        return Failure{damagedBecause(error)};
+        return Failure{unopenedBecause(error)};
     heif_image_handle* primary = nullptr;
     error = heif_context_get_primary_image_handle(context, &primary);
     picture.m_primary.reset(primary);

@@ -16,7 +16,9 @@ namespace hakomiru {
 // HEIC, HEIF and AVIF pictures, read with libheif: the file's primary picture, turned and mirrored
 // as the file says, its transparency kept for the program to flatten as it flattens a PNG's.
 
-// True when `head`, the first bytes of a file (12 or more), begins a HEIF or AVIF file.
+// True when `head`, the first bytes of a file (12 or more), begins a HEIF or AVIF file: its file
+// type box names a brand of HEIF pictures (heic, avif, mif1, mif2 ...), first or among the
+// compatible ones.
 [[nodiscard]] bool looksLikeHeif(const QByteArray& head);
 
 // The most pixels on either side libheif accepts from a file's boxes before anything is decoded.

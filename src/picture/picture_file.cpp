@@ -69,25 +69,47 @@ struct Headers
     Route route = Route::Qt;
 };
 
-// Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
-// decoded, or nothing. See pictureFreeCost and pictureMemoryBudget.
-std::optional<QString> refusal(QSize size, qint64 cost, const Headers& headers)
+// Whether a picture's header claims more pixels than its file can hold, where its format sets a
+// hard bound on packing them: a PNG's rows deflate at most 1032 to 1, an uncompressed BMP stores
+// its rows as they are, and a JPEG coded with Huffman codes spends at least one bit on each block
+// of 8 x 8 samples of a component in its first scan, a component having no fewer samples than
+// one pixel in 4 x 4. WebP, HEVC, AV1, arithmetic coding in JPEG and TIFF's fax and deflate coding
+// have no such bound the program can rely on (a flat 4K AVIF takes 2 KB): their decoders tell
+// damage. JPEG's reader does not: it shows what a cut file lacks in grey.
+bool claimsMoreThanItHolds(const Headers& headers)
 {
     constexpr qint64 tightestDeflate = 1032;
+    constexpr qint64 tightestHuffman = 8 * 64 * 4 * 4; // pixels a byte of a JPEG's scan codes
     const qint64 bytes = headers.fileBytes;
-    const bool overclaims = headers.png.isPng ? headers.png.rawBytes > bytes * tightestDeflate
-                                              : cost > bytes * maxCostPerFileByte;
-    if (cost > pictureFreeCost && overclaims)
+    if (headers.png.isPng)
+        return headers.png.rawBytes > timesSaturated(bytes, tightestDeflate);
+    if (headers.jpeg && !headers.jpeg->arithmetic)
+        return pixels(headers.jpeg->size) > timesSaturated(bytes, tightestHuffman);
+    const BmpLayout& bmp = headers.bmp;
+    if (headers.format == "bmp" && bmp.uncompressed && bmp.size.isValid()) {
+        const qint64 rowBytes =
+            plusSaturated(timesSaturated(bmp.size.width(), bmp.bits), 31) / 32 * 4;
+        return timesSaturated(rowBytes, bmp.size.height()) > bytes;
+    }
+    return false;
+}
+
+// Why a picture that claims `size` and would take `cost` bytes to read is refused before it is
+// decoded, or nothing: too large beyond pictureMemoryBudget, whatever its file holds; damaged
+// beyond pictureFreeCost when its header claims more than its file can hold.
+std::optional<QString> refusal(QSize size, qint64 cost, const Headers& headers)
+{
+    if (cost > pictureMemoryBudget)
+        return QStringLiteral("the picture is too large: reading it would take %1 MB, more than "
+                              "the %2 MB this program allows")
+            .arg((plusSaturated(cost, megabyte) - 1) / megabyte)
+            .arg(pictureMemoryBudget / megabyte);
+    if (cost > pictureFreeCost && claimsMoreThanItHolds(headers))
         return QStringLiteral("the picture data is damaged: its header claims %1 x %2 pixels, "
                               "far more than its %3 bytes can hold")
             .arg(size.width())
             .arg(size.height())
-            .arg(bytes);
-    if (cost > pictureMemoryBudget)
-        return QStringLiteral("the picture is too large: reading it would take %1 MB, more than "
-                              "the %2 MB this program allows")
-            .arg((cost + megabyte - 1) / megabyte)
-            .arg(pictureMemoryBudget / megabyte);
+            .arg(headers.fileBytes);
     return std::nullopt;
 }
 
@@ -108,15 +130,32 @@ qint64 wholeDecodeCost(QSize size, QImage::Format format, bool keptWhole)
 }
 
 // What Qt's WebP reader takes besides the decoded picture, from the picture's header: it holds
-// the file's bytes, a lossless picture whole in 32 bits, an animation's canvas.
+// the file's bytes, a lossless picture whole in 32 bits, an animation's canvas, and the program a
+// second picture when the orientation turns or mirrors it.
 qint64 readerOverhead(const Headers& headers, QSize stored)
 {
     if (headers.format == "webp") {
         const WebpHeader& webp = headers.webp;
         return headers.fileBytes + (webp.lossless ? pixels(stored) * 4 : 0) +
-               (webp.animated ? pixels(stored) * 4 : 0);
+               (webp.animated ? pixels(stored) * 4 : 0) +
+               (webp.orientation != 1 ? pixels(stored) * 4 : 0);
     }
     return 0;
+}
+
+// A picture stored as a camera held that way stores it, stood upright as its orientation tag
+// (1 to 8) says: mirrored across (2), turned half round (3), flipped upside down (4), flipped and
+// turned a quarter clockwise (5), turned a quarter clockwise (6), mirrored and turned so (7),
+// turned a quarter anticlockwise (8). A null image when the memory cannot be had.
+QImage upright(QImage image, int orientation)
+{
+    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
+    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
+    if (mirror || flip)
+        image = std::move(image).mirrored(mirror, flip);
+    if (orientation >= 5 && orientation <= 8)
+        image = image.transformed(QTransform().rotate(orientation == 8 ? 270 : 90));
+    return image;
 }
 
 // The program's budget is also the limit of Qt's readers, which refuse by themselves a picture
@@ -414,7 +453,9 @@ private:
             return plan;
         }
         const bool turned =
-            m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+            format == "webp"
+                ? m_headers.webp.orientation >= 5
+                : m_reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
         plan = sizedPlan(turned ? stored.transposed() : stored);
         plan.cost = m_heldBytes;
         const std::optional<JpegFrame>& jpeg = m_headers.jpeg;
@@ -448,6 +489,9 @@ private:
             decoded.images.push_back(m_reader.read());
             if (decoded.images.front().isNull())
                 return Failure{readerError(m_reader)};
+            if (m_headers.format == "webp") // Qt's WebP reader leaves its orientation to us
+                decoded.images.front() =
+                    upright(std::move(decoded.images.front()), m_headers.webp.orientation);
         }
         for (std::size_t i = 0; i < plan.jpegScales.size(); ++i) {
             const QSize scale = plan.jpegScales[i];

@@ -35,14 +35,14 @@ using PictureLoads = Result<std::vector<Picture>>;
 // readers, set once as the application starts.
 inline constexpr qint64 pictureMemoryBudget = qint64(448) << 20;
 
-// Up to this cost a picture is decoded whatever its header claims. Beyond it, a picture whose
-// header claims far more than its bytes can hold is refused as damaged before it is decoded: a PNG
-// whose pixels could not be packed into its bytes even by the tightest compression (1032 to 1), any
-// other picture that would take more than `maxCostPerFileByte` bytes of memory for each byte of its
-// file. Photos, scans and drawings take from 1 to about 500 (a JPEG of one flat colour); a damaged
-// or hostile header can claim millions of times its size.
+// Up to this cost a picture is decoded whatever its header claims. Beyond it (and within
+// pictureMemoryBudget), a picture whose header claims more pixels than its bytes can hold in a
+// format with a hard bound on packing is refused as damaged before it is decoded: a PNG whose rows
+// could not be deflated into its bytes even at the tightest (1032 to 1), an uncompressed BMP whose
+// rows are not all in its file, a Huffman-coded JPEG of more blocks than its bytes have bits (8192
+// pixels a byte at the most). WebP, HEIC, AVIF, GIF and TIFF have no such bound (a flat 4K AVIF
+// takes 2 KB, a fax page of 16 million pixels 2 KB): their readers tell a damaged file.
 inline constexpr qint64 pictureFreeCost = qint64(32) << 20;
-inline constexpr qint64 maxCostPerFileByte = 4096;
 
 // Given the natural size of a picture (upright, as it will be shown), the size it needs to be
 // decoded at. Returning the natural size (or an invalid size) decodes it whole.
@@ -53,8 +53,8 @@ using DecodeSizeFor = std::function<QSize(QSize naturalSize)>;
 // honoured, so a portrait photo stands upright. The image comes in a 32-bit format, no larger than
 // the decode size asks: a JPEG is decoded reduced by its reader, every other format is decoded
 // whole and reduced by averagedReduction. The decode size never exceeds the natural size. Pictures
-// beyond pictureMemoryBudget, and pictures claiming more than their bytes can hold, are refused
-// unread, with a reason that says which.
+// beyond pictureMemoryBudget are refused unread as too large, and pictures claiming more than their
+// bytes can hold (see pictureFreeCost) as damaged.
 [[nodiscard]] PictureLoad loadPictureFile(const QString& path,
                                           const DecodeSizeFor& decodeSizeFor = {});
 

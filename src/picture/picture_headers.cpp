@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QtEndian>
 
@@ -156,6 +157,7 @@ std::optional<JpegFrame> readJpegFrame(QIODevice& file)
             }
             frame = JpegFrame{QSize(big16(segment, 3), big16(segment, 1)), count, 0};
             progressive = (marker & 3) == 2; // SOF2, SOF6, SOF10, SOF14
+            frame->arithmetic = marker >= 0xc9;
         } else if (marker == 0xda && frame) {
             // The whole picture's coefficients are kept when the file has more than one scan:
             // it is progressive, or its first scan does not carry every component.
@@ -241,6 +243,37 @@ PngChunks walkPngChunks(QIODevice& file)
     return found;
 }
 
+namespace {
+
+// The orientation in the EXIF chunk of a WebP file: the chunks walked from the first, each a
+// kind, a little-endian length and its bytes padded to an even length. The chunk holds a TIFF
+// structure, after the "Exif\0\0" a JPEG's block begins with or without it; its first directory
+// holds the orientation. 1 when there is none.
+int webpOrientation(Window& device, qint64 size)
+{
+    constexpr int chunksWalked = 1 << 16;  // an animation has a chunk for each frame
+    constexpr qint64 exifRead = 64 * 1024; // the first directory lies at its start
+    qint64 at = 12;
+    for (int walked = 0; walked < chunksWalked && at + 8 <= size; ++walked) {
+        const QByteArray header = device.bytes(at, 8);
+        if (header.size() < 8)
+            break;
+        const qint64 length = qFromLittleEndian<quint32>(header.constData() + 4);
+        if (header.startsWith("EXIF")) {
+            QByteArray exif = device.bytes(at + 8, std::min(length, exifRead));
+            if (exif.startsWith(QByteArrayView("Exif\0\0", 6)))
+                exif.remove(0, 6);
+            QBuffer block(&exif);
+            block.open(QIODevice::ReadOnly);
+            return readTiffHeader(block).orientation;
+        }
+        at += 8 + length + (length & 1);
+    }
+    return 1;
+}
+
+} // namespace
+
 WebpHeader readWebpHeader(QIODevice& file)
 {
     WebpHeader found;
@@ -266,6 +299,8 @@ WebpHeader readWebpHeader(QIODevice& file)
                 break;
             found.animated = (quint8(data[0]) & 0x02) != 0;
             found.alpha = (quint8(data[0]) & 0x10) != 0;
+            if ((quint8(data[0]) & 0x08) != 0)
+                found.orientation = webpOrientation(device, file.size());
             canvas = QSize(int(little24(data, 4)) + 1, int(little24(data, 7)) + 1);
         } else if (kind == "ANMF") {
             if (data.size() < 16)

@@ -50,6 +50,8 @@ struct JpegFrame
     // in a list it walks to its end for each new one, and takes minutes over a file of a few MB.
     // Real files have a few dozen (an ICC profile split over many chunks adds a few hundred).
     bool crowded = false;
+    // Its picture is coded arithmetically (SOF9 to SOF15), not with Huffman codes.
+    bool arithmetic = false;
 };
 inline constexpr int crowdedJpeg = 1024;
 
@@ -94,6 +96,9 @@ struct WebpHeader
     // The first picture is compressed losslessly (VP8L), or its kind could not be told: the WebP
     // reader then holds it whole in 32 bits besides the picture it gives.
     bool lossless = false;
+    // 1 to 8, as a camera's orientation tag, from the EXIF chunk an extended header announces
+    // (1 when there is none, or it says nothing right).
+    int orientation = 1;
 };
 
 [[nodiscard]] WebpHeader readWebpHeader(QIODevice& device);

@@ -16,6 +16,9 @@ import tempfile
 import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
+# Pictures of millions of pixels in a few KB: seconds to decode under the sanitizers, so they are
+# kept out of the fuzzers' seeds (tests/data/pictures).
+LARGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "large")
 W, H = 40, 30
 
 
@@ -35,8 +38,8 @@ def quadrants(tl, tr, bl, br, marker, w=W, h=H, side=3):
     return rows
 
 
-def save(name, data):
-    with open(os.path.join(HERE, name), "wb") as f:
+def save(name, data, folder=HERE):
+    with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
 
 
@@ -204,12 +207,21 @@ def png_rgb16_trns(name):
     save(name, data)
 
 
-def png_claiming(name, width, height):
-    """A PNG header of 16-bit RGBA claiming width x height, and no pixels: its rows' bytes
-    (height x (1 + 8 x width)) overflow a signed 64-bit product for the largest sizes."""
+def png_claiming(name, width, height, rows=0):
+    """A PNG header of 16-bit RGBA claiming width x height, and the first `rows` of its pixels:
+    its rows' bytes (height x (1 + 8 x width)) overflow a signed 64-bit product for the largest
+    sizes."""
+    data = png_chunk(b"IDAT", zlib.compress(bytes((1 + 8 * width) * rows), 9)) if rows else b""
     save(name, b"\x89PNG\r\n\x1a\n"
          + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 16, 6, 0, 0, 0))
-         + png_chunk(b"IEND", b""))
+         + data + png_chunk(b"IEND", b""))
+
+
+def bmp_claiming(name, width, height):
+    """An uncompressed 24-bit BMP claiming width x height that holds one row of its pixels."""
+    row = width * 3 + (-width * 3 % 4)
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, 0, 2835, 2835, 0, 0)
+    save(name, b"BM" + struct.pack("<IHHI", 54 + row, 0, 0, 54) + header + b"\x80" * row)
 
 
 def small_jpeg(*options):
@@ -573,6 +585,22 @@ def heif_claiming(data, width, height):
     return heif_bytes(tree, data)
 
 
+def with_brands(data, major, compatible):
+    """The HEIF file `data` with its file type box (ftyp) naming `major` as its first brand and
+    `compatible` after it."""
+    tree = boxes(data)
+    find(tree, b"ftyp")[1] = major + b"\0" * 4 + b"".join(compatible)
+    return heif_bytes(tree, data)
+
+
+def iso_file(name, head, major, compatible):
+    """An ISO media file that holds no HEIF picture: `head` (boxes before the file type box), the
+    file type box, a free box and an empty media data box."""
+    ftyp = major + b"\0" * 4 + b"".join(compatible)
+    save(name, head + struct.pack(">I", 8 + len(ftyp)) + b"ftyp" + ftyp
+         + struct.pack(">I", 16) + b"free" + b"\0" * 8 + struct.pack(">I", 8) + b"mdat")
+
+
 def photo(width=160, height=120):
     """A smooth picture, no two corners alike, as lossy encoders keep it well."""
     import math
@@ -614,6 +642,36 @@ def heif_pictures():
     avif = encoded("heif-enc", [[[RED] * 8] * 8], "-A", "-q", "50", "--no-alpha")
     save("avif-100000x100000.avif", heif_claiming(avif, 100000, 100000))
     save("avif-60000x60000.avif", heif_claiming(avif, 60000, 60000))
+    save("avif-17000x17000.avif", heif_claiming(avif, 17000, 17000))
+    # HEIF files told by their brands: the first one mif1 or mif2, the kind of picture among the
+    # compatible ones, or not named at all.
+    avif_plain = encoded("heif-enc", [plain], "-A", "-q", "90", "--no-alpha")
+    save("heif-mif1-heic.heic", with_brands(heic, b"mif1", [b"mif1", b"heic"]))
+    save("heif-mif2-heic.heic", with_brands(heic, b"mif2", [b"mif2", b"heic"]))
+    save("heif-mif1-only.heic", with_brands(heic, b"mif1", [b"mif1"]))
+    save("avif-mif1.avif", with_brands(avif_plain, b"mif1", [b"mif1", b"avif"]))
+    # Other files of the same box structure: an MP4 video, a QuickTime film, a JPEG 2000.
+    iso_file("iso-mp4-isom.mp4", b"", b"isom", [b"isom", b"iso2", b"mp41"])
+    iso_file("iso-mp4-mp42.mp4", b"", b"mp42", [b"mp42", b"isom"])
+    iso_file("iso-quicktime.mov", b"", b"qt  ", [b"qt  "])
+    iso_file("iso-jpeg2000.jp2", b"\0\0\0\x0cjP  \r\n\x87\n", b"jp2 ", [b"jp2 "])
+    # 3840 x 2160 in four flat quadrants, at a low quality: some 9 KB for a picture of 8 million
+    # pixels, beyond 4096 bytes of memory for each byte of its file.
+    big = quadrants(RED, GREEN, BLUE, WHITE, BLACK, w=3840, h=2160, side=64)
+    save("avif-3840x2160.avif", encoded("heif-enc", [big], "-A", "-q", "10", "--no-alpha",
+                                        "-p", "speed=9"), LARGE)
+
+
+def fax_tiff():
+    """A white page of 4000 x 4000 with a few lines of ink, coded as a fax (CCITT group 4): a few
+    KB for 16 million pixels."""
+    with tempfile.TemporaryDirectory() as tmp:
+        page = os.path.join(tmp, "page.tif")
+        subprocess.run(["convert", "-size", "4000x4000", "xc:white", "-fill", "black",
+                        "-draw", "rectangle 0,0 99,99", "-draw", "rectangle 500,1000 3500,1040",
+                        "-draw", "rectangle 1900,200 1960,3800", "-monochrome",
+                        "-compress", "Group4", page], check=True)
+        save("tiff-fax-g4-4000x4000.tif", open(page, "rb").read(), LARGE)
 
 
 def webp_pictures():
@@ -625,6 +683,35 @@ def webp_pictures():
     # The first frame is the plain picture; the second, all black, must not show.
     save("webp-animated.webp", encoded("img2webp", [plain, [[BLACK] * W] * H], "-lossless"))
     webp_claiming("webp-100000x100000.webp", 100000, 100000)
+    exif_orientation_webps()
+
+
+def exif_orientation_webps():
+    """The photos of exif_orientation_jpegs as lossless WebP: the picture in an extended header
+    with an EXIF chunk holding the orientation. Odd tags with the "Exif\\0\\0" prefix a JPEG's
+    block has, even ones without; tags 3 and 8 in big-endian order."""
+    sw, sh = 128, 80
+    for tag in range(1, 9):
+        uw, uh = (sw, sh) if tag <= 4 else (sh, sw)
+        upright = quadrants(40, 100, 160, 220, 0, w=uw, h=uh, side=8)
+        stored = [[BLACK] * sw for _ in range(sh)]
+        for y in range(uh):
+            for x in range(uw):
+                sx, sy = {1: (x, y), 2: (sw - 1 - x, y), 3: (sw - 1 - x, sh - 1 - y),
+                          4: (x, sh - 1 - y), 5: (y, x), 6: (y, sh - 1 - x),
+                          7: (sw - 1 - y, sh - 1 - x), 8: (sw - 1 - y, x)}[tag]
+                stored[sy][sx] = (upright[y][x],) * 3
+        pixels = [c for c in webp_chunks(encoded("cwebp", [stored], "-lossless", "-exact"))
+                  if c[0] == b"VP8L"]
+        if tag in (3, 8):
+            tiff = b"MM\0*" + struct.pack(">IHHHIHHI", 8, 1, 0x0112, 3, 1, tag, 0, 0)
+        else:
+            tiff = b"II*\0" + struct.pack("<IHHHIHHI", 8, 1, 0x0112, 3, 1, tag, 0, 0)
+        exif = (b"Exif\0\0" if tag % 2 else b"") + tiff
+        canvas = bytes([0x08, 0, 0, 0]) + struct.pack("<I", sw - 1)[:3] + struct.pack(
+            "<I", sh - 1)[:3]
+        save("webp-exif-orientation-%d.webp" % tag,
+             riff([(b"VP8X", canvas)] + pixels + [(b"EXIF", exif)]))
 
 
 def tiff_pictures():
@@ -753,8 +840,12 @@ if __name__ == "__main__":
     midtone_bmps()
     exif_orientation_jpegs()
     png_claiming("png-4294967295x4294967295.png", 0xFFFFFFFF, 0xFFFFFFFF)
+    # Within the memory budget, beyond what the files can hold.
+    png_claiming("png-3000x3000.png", 3000, 3000, rows=1)
+    bmp_claiming("bmp-3000x3000-one-row.bmp", 3000, 3000)
     webp_pictures()
     tiff_pictures()
+    fax_tiff()
     heif_pictures()
     photos()
     # Cut short at half their length.

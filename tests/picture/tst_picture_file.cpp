@@ -103,6 +103,16 @@ private slots:
             QCOMPARE(pictureFileCost(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") +
                                      QLatin1String(refused)),
                      0);
+        // A fax page and a flat 4K AVIF claim thousands of times their few KB, as their codings
+        // allow: measured and planned, within the budget, not refused as damaged.
+        for (const char* packed : {"tiff-fax-g4-4000x4000.tif", "avif-3840x2160.avif"}) {
+            const QString path =
+                QStringLiteral(HAKOMIRU_TEST_DATA "/large/") + QLatin1String(packed);
+            const qint64 cost = pictureFileCost(path);
+            QVERIFY2(
+                cost > 4096 * QFileInfo(path).size() && cost <= pictureMemoryBudget,
+                qPrintable(QStringLiteral("%1 costs %2").arg(QLatin1String(packed)).arg(cost)));
+        }
     }
 
     // Asked for less than half its size, a JPEG is decoded reduced by its reader; every other
