@@ -6,11 +6,12 @@ set -euo pipefail
 
 what="${1:-run}"
 
-# Qt reads WebP and TIFF through qt6-image-formats-plugins; libheif reads HEIC and AVIF.
+# Qt reads WebP and TIFF through qt6-image-formats-plugins; libheif reads HEIC and AVIF;
+# LittleCMS converts pictures' colours to sRGB, and zlib inflates a PNG's colour profile.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-image-formats-plugins libheif-dev libtiff-dev
+    qt6-image-formats-plugins libheif-dev libtiff-dev liblcms2-dev zlib1g-dev
     qt6-translations-l10n fonts-noto-cjk help2man
 )
 if [ "$what" = "test" ]; then

@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include "picture/bmp_reader.h"
+#include "picture/colour_profile.h"
 #include "picture/heif_reader.h"
 #include "picture/picture_formats.h"
 #include "picture/picture_headers.h"
@@ -64,6 +65,7 @@ struct Headers
     std::optional<JpegFrame> jpeg;
     WebpHeader webp;
     TiffHeader tiff;
+    ColourDescription colour; // what the stored numbers' colours are; empty for sRGB
     Route route = Route::Qt;
 };
 
@@ -197,6 +199,22 @@ private:
     qint64 m_count = 0; // bytes of m_held read so far
 };
 
+// The colour profile embedded in a JPEG, PNG or WebP file, and the colour model of its pixels.
+ColourDescription readColourDescription(QIODevice& device, const QByteArray& format)
+{
+    ColourDescription colour;
+    if (format == "jpeg") {
+        colour.icc = readJpegIccProfile(device); // its colour model comes with its frame
+    } else if (format == "png") {
+        bool grey = false;
+        colour.icc = readPngIccProfile(device, &grey);
+        colour.stored = grey ? StoredColours::Grey : StoredColours::Rgb;
+    } else if (format == "webp") {
+        colour.icc = readWebpIccProfile(device);
+    }
+    return colour;
+}
+
 // The program's own header reads: the route a picture takes, or why it is refused at once. They
 // come first, and leave the device at its start for Qt's reader.
 Result<Headers> walkHeaders(QIODevice& device)
@@ -214,6 +232,7 @@ Result<Headers> walkHeaders(QIODevice& device)
         headers.webp = readWebpHeader(device);
     if (headers.format == "tiff")
         headers.tiff = readTiffHeader(device);
+    headers.colour = readColourDescription(device, headers.format);
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
         return Failure{damaged};
@@ -229,6 +248,10 @@ Result<Headers> walkHeaders(QIODevice& device)
         return headers;
     }
     headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg)
+        headers.colour.stored = headers.jpeg->components == 1   ? StoredColours::Grey
+                                : headers.jpeg->components == 4 ? StoredColours::Cmyk
+                                                                : StoredColours::Rgb;
     if (headers.jpeg && headers.jpeg->crowded)
         return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
                                       "before its picture")
@@ -256,6 +279,7 @@ struct Decoded
     std::vector<QImage> images;
     QSize natural;
     std::vector<QSize> wanted;
+    ColourDescription colour; // converted to sRGB at each size, once reduced
 };
 
 qint64 pixelsOf(const std::vector<QSize>& sizes)
@@ -333,6 +357,7 @@ PictureLoads finish(Decoded decoded)
             last ? std::move(decoded.images[from]) : decoded.images[from], decoded.wanted[i]);
         if (!image)
             return image.failure();
+        convertToSrgb(image.value(), decoded.colour);
         pictures.push_back(Picture{std::move(image.value()), decoded.natural});
     }
     return pictures;
@@ -376,7 +401,7 @@ public:
     PictureLoads decode(const Plan& plan)
     {
         if (m_headers.route == Route::OwnBmp)
-            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted});
+            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted, {}});
         Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
                                   : m_headers.route == Route::Heif   ? decodeHeif(plan)
                                                                      : decodeWithQt(plan);
@@ -453,7 +478,7 @@ private:
 
     Result<Decoded> decodeWithQt(const Plan& plan)
     {
-        Decoded decoded{{}, plan.natural, plan.wanted};
+        Decoded decoded{{}, plan.natural, plan.wanted, m_headers.colour};
         if (plan.jpegScales.empty()) {
             decoded.images.push_back(m_reader.read());
             if (decoded.images.front().isNull())
@@ -502,9 +527,12 @@ private:
     }
 
     // `plan`, unless its cost is beyond the budget, or beyond what the file's bytes can back for
-    // a picture claiming `claimed` (as stored).
-    [[nodiscard]] Result<Plan> unlessRefused(const Plan& plan, QSize claimed) const
+    // a picture claiming `claimed` (as stored). The conversion of its colours to sRGB is done in
+    // place, but a picture kept whole that also gives other sizes is converted in a copy of it.
+    [[nodiscard]] Result<Plan> unlessRefused(Plan plan, QSize claimed) const
     {
+        if (!m_headers.colour.isEmpty() && plan.wanted.size() > 1 && anyWhole(plan.wanted))
+            plan.cost += pixels(plan.natural) * 4;
         if (const std::optional<QString> why = refusal(claimed, plan.cost, m_headers))
             return Failure{*why};
         return plan;
@@ -589,6 +617,7 @@ private:
         if (!opened)
             return opened.failure();
         m_heif = std::move(opened.value());
+        m_headers.colour = m_heif->colour();
         Plan plan = sizedPlan(m_heif->size());
         // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
         // libheif's); kept whole, it is flattened onto the box colour (another).
@@ -603,7 +632,7 @@ private:
         Result<QImage> image = m_heif->decode();
         if (!image)
             return image.failure();
-        Decoded decoded{{std::move(image.value())}, plan.natural, plan.wanted};
+        Decoded decoded{{std::move(image.value())}, plan.natural, plan.wanted, m_headers.colour};
         // libheif gives the size after the picture's turn and crop; should the decoded picture
         // still differ, it is taken as it is, as long as it is no larger than was reckoned.
         const QSize size = decoded.images.front().size();
