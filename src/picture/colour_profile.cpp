@@ -36,6 +36,7 @@ QByteArray readJpegIccProfile(QIODevice& device)
     if (bytesAt(device, 0, 2) != QByteArrayLiteral("\xff\xd8"))
         return {};
     std::array<QByteArray, 256> chunks; // by sequence number; [0] unused
+    std::array<bool, 256> seen{};
     int count = 0;
     qint64 total = 0;
     qint64 at = 2;
@@ -64,11 +65,11 @@ QByteArray readJpegIccProfile(QIODevice& device)
                 const int sequence = uchar(payload[12]);
                 const int of = uchar(payload[13]);
                 if (sequence == 0 || sequence > of || (count != 0 && of != count) ||
-                    !chunks[std::size_t(sequence)].isNull())
+                    seen[std::size_t(sequence)])
                     return {};
                 count = of;
+                seen[std::size_t(sequence)] = true;
                 chunks[std::size_t(sequence)] = payload.mid(iccHeader);
-                chunks[std::size_t(sequence)].detach(); // never a null array, even when empty
                 total += payload.size() - iccHeader;
             }
         }
@@ -79,7 +80,7 @@ QByteArray readJpegIccProfile(QIODevice& device)
     QByteArray profile;
     profile.reserve(qsizetype(total));
     for (int sequence = 1; sequence <= count; ++sequence) {
-        if (chunks[std::size_t(sequence)].isNull())
+        if (!seen[std::size_t(sequence)])
             return {};
         profile += chunks[std::size_t(sequence)];
     }
@@ -109,9 +110,7 @@ QByteArray inflated(const QByteArray& compressed, qint64 limit)
             break;
         }
         out.append(block.data(), produced);
-        if (status == Z_BUF_ERROR && stream.avail_in == 0)
-            break; // the data ends before its stream does
-    }
+    } // a stream cut short ends with Z_BUF_ERROR: no input left to go on with
     inflateEnd(&stream);
     return status == Z_STREAM_END ? out : QByteArray();
 }

@@ -684,13 +684,13 @@ LINEAR_GREY = icc_profile(b"GRAY", [(b"kTRC", icc_gamma(1.0))])
 MIDTONES = ((200, 100, 50), (60, 170, 90), (110, 40, 160), (230, 210, 120), BLACK)
 
 
-def png_with_profile(rows, profile, grey=False):
-    """An 8-bit PNG of `rows` (RGB, or grey values) with `profile` in its iCCP chunk."""
-    raw = b"".join(b"\0" + b"".join(bytes(c) for c in row) for row in rows)
+def png_with_profile(rows, profile, grey=False, alpha=False):
+    """An 8-bit PNG of `rows` (RGB, grey values, or RGBA) with `profile` in its iCCP chunk."""
+    raw = b"".join(b"\0" + b"".join(bytes(rgba(c) if alpha else c) for c in row) for row in rows)
     iccp = b"profile\0\0" + zlib.compress(profile, 9)
     return (b"\x89PNG\r\n\x1a\n"
             + png_chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8,
-                                             0 if grey else 2, 0, 0, 0))
+                                             0 if grey else 6 if alpha else 2, 0, 0, 0))
             + png_chunk(b"iCCP", iccp) + png_chunk(b"IDAT", zlib.compress(raw, 9))
             + png_chunk(b"IEND", b""))
 
@@ -730,6 +730,8 @@ def profile_pictures():
     # Three segments, the first written last: joined in the order written, the profile is damaged.
     save("jpeg-icc-swapped-3-chunks.jpg", jpeg_with_profile(plain, SWAPPED, 3, [2, 3, 1]))
     save("png-icc-swapped.png", png_with_profile(plain, SWAPPED))
+    save("png-icc-swapped-alpha.png",
+         png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
     greys = quadrants((200,), (100,), (50,), (255,), (0,))
     save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
     # Damaged or unusable profiles, ignored: one of two segments missing; a profile cut short;

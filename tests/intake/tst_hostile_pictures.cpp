@@ -226,6 +226,9 @@ private slots:
         const QList<QRgb> swapped{green, red, blue, white, black};
         QTest::newRow("png, red and green exchanged")
             << "png-icc-swapped.png" << QSize(40, 30) << swapped << 2;
+        QTest::newRow("png with alpha, red and green exchanged")
+            << "png-icc-swapped-alpha.png" << QSize(40, 30)
+            << QList<QRgb>{green, red, clear, white, black} << 2;
         QTest::newRow("jpeg, red and green exchanged, 3 segments out of order")
             << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
         // Grey stored as light (gamma 1): 200 is 0.784 of white, 229.1 on sRGB's curve.

@@ -3,6 +3,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include "picture/colour_profile.h"
 #include "picture/picture_file.h"
 #include "surface/surface.h"
 #include "test_pictures.h"
@@ -195,6 +196,97 @@ private slots:
         QVERIFY(load.ok());
         QCOMPARE(load->naturalSize, QSize(7, 5));
         QVERIFY(!loadPictureData(QByteArray("GIF89a")).ok());
+    }
+
+    // A profile's colours are converted however the picture comes (a file, bytes held, a file
+    // read once) and at every size read, a reduced picture with transparency as well. The
+    // profile's red is sRGB's green: the top-left quadrant, stored red, shows green.
+    void profileConvertedAtEverySize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("jpeg") << "jpeg-icc-swapped-3-chunks.jpg";
+        QTest::newRow("png with alpha") << "png-icc-swapped-alpha.png";
+    }
+    void profileConvertedAtEverySize()
+    {
+        QFETCH(QString, name);
+        QFile file(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(file.seek(0));
+        const DecodeSizeFor sizes[] = {{}, [](QSize) { return QSize(20, 15); }, {}};
+        const PictureLoads held = loadPictureBytes(bytes, sizes);
+        const PictureLoads once = loadPictureOnce(file, sizes);
+        for (const PictureLoads* loads : {&held, &once}) {
+            QVERIFY2(loads->ok(), qPrintable(loads->error()));
+            QCOMPARE((*loads)->size(), std::size_t(3));
+            for (const Picture& picture : loads->value()) {
+                const QImage& image = picture.image;
+                const QPoint topLeft(image.width() * 3 / 8, image.height() / 4);
+                const QPoint topRight(image.width() * 3 / 4, image.height() / 4);
+                QVERIFY2(closeColor(image.pixel(topLeft), qRgb(0, 255, 0), 2),
+                         qPrintable(colorText(image.pixel(topLeft))));
+                QVERIFY2(closeColor(image.pixel(topRight), qRgb(255, 0, 0), 2),
+                         qPrintable(colorText(image.pixel(topRight))));
+            }
+        }
+    }
+
+    // The ICC profile of a JPEG, from its APP2 segments joined by their sequence numbers. Each
+    // segment is given as "n/of:bytes"; a segment after the first scan is not read.
+    void jpegProfileSegments_data()
+    {
+        QTest::addColumn<QStringList>("segments");
+        QTest::addColumn<QByteArray>("profile");
+        QTest::newRow("one") << QStringList{"1/1:abc"} << QByteArray("abc");
+        QTest::newRow("three in order")
+            << QStringList{"1/3:ab", "2/3:cd", "3/3:e"} << QByteArray("abcde");
+        QTest::newRow("three out of order")
+            << QStringList{"3/3:e", "1/3:ab", "2/3:cd"} << QByteArray("abcde");
+        QTest::newRow("other segments between")
+            << QStringList{"1/2:ab", "comment", "2/2:cd"} << QByteArray("abcd");
+        QTest::newRow("an empty segment") << QStringList{"1/2:", "2/2:cd"} << QByteArray("cd");
+        QTest::newRow("none") << QStringList{"comment"} << QByteArray();
+        QTest::newRow("one missing") << QStringList{"1/3:ab", "3/3:e"} << QByteArray();
+        QTest::newRow("one twice") << QStringList{"1/2:ab", "1/2:ab", "2/2:cd"} << QByteArray();
+        QTest::newRow("counts disagree") << QStringList{"1/2:ab", "2/3:cd"} << QByteArray();
+        QTest::newRow("number 0") << QStringList{"0/1:ab"} << QByteArray();
+        QTest::newRow("number beyond count") << QStringList{"2/1:ab"} << QByteArray();
+        QTest::newRow("the last after the scan")
+            << QStringList{"1/2:ab", "scan", "2/2:cd"} << QByteArray();
+        QTest::newRow("cut short") << QStringList{"1/1:abc", "cut"} << QByteArray();
+    }
+    void jpegProfileSegments()
+    {
+        QFETCH(QStringList, segments);
+        QFETCH(QByteArray, profile);
+        QByteArray jpeg("\xff\xd8");
+        auto segment = [&jpeg](char marker, const QByteArray& data) {
+            jpeg += '\xff';
+            jpeg += marker;
+            jpeg += char((data.size() + 2) >> 8);
+            jpeg += char((data.size() + 2) & 0xff);
+            jpeg += data;
+        };
+        for (const QString& text : segments) {
+            if (text == "comment") {
+                segment('\xfe', "a comment");
+            } else if (text == "scan") {
+                segment('\xda', QByteArray(10, '\0'));
+            } else if (text == "cut") {
+                jpeg.chop(2); // the last segment ends before its length says
+            } else {
+                const QStringList parts = text.split(QRegularExpression("[/:]"));
+                segment('\xe2', QByteArray("ICC_PROFILE", 12) + char(parts[0].toInt()) +
+                                    char(parts[1].toInt()) + parts[2].toLatin1());
+            }
+        }
+        jpeg += "\xff\xd9";
+        if (segments.endsWith("cut"))
+            jpeg.chop(2);
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        QCOMPARE(readJpegIccProfile(buffer), profile);
     }
 };
 
