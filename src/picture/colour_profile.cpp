@@ -175,6 +175,11 @@ QByteArray readWebpIccProfile(QIODevice& device)
     }
 }
 
+quint32 iccColourSpace(const QByteArray& icc)
+{
+    return icc.size() >= 20 ? bigEndian32(icc, 16) : 0;
+}
+
 namespace {
 
 struct CloseProfile
@@ -205,7 +210,7 @@ Curve srgbCurve()
 // an 8-bit picture can show: such a picture is sRGB already and is left as it is.
 bool isSrgb(cmsHPROFILE profile)
 {
-    if (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsMatrixShaper(profile))
+    if (!cmsIsMatrixShaper(profile))
         return false;
     // sRGB's colorants adapted to the D50 of the profile connection space (as ICC sRGB states).
     constexpr std::array<std::array<double, 3>, 3> srgb = {
@@ -290,11 +295,11 @@ Profile sourceProfile(const ColourDescription& colour)
             cmsOpenProfileFromMem(colour.icc.constData(), cmsUInt32Number(colour.icc.size())));
         if (!profile)
             return {};
-        const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+        const quint32 space = iccColourSpace(colour.icc);
         const bool fits = colour.stored == StoredColours::Grey  ? space == cmsSigGrayData
                           : colour.stored == StoredColours::Rgb ? space == cmsSigRgbData
                                                                 : false;
-        if (!fits || isSrgb(profile.get()))
+        if (!fits || (space == cmsSigRgbData && isSrgb(profile.get())))
             return {};
         return profile;
     }

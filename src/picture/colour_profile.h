@@ -55,6 +55,10 @@ inline constexpr qint64 largestIccProfile = qint64(16) << 20;
 // The ICC profile of the WebP file in `device`, from its ICCP chunk; empty when there is none.
 [[nodiscard]] QByteArray readWebpIccProfile(QIODevice& device);
 
+// The colour space an ICC profile's header names ('RGB ', 'GRAY', 'CMYK' as a big-endian number),
+// read as a number: files hold any value there, which LittleCMS's enumeration does not.
+[[nodiscard]] quint32 iccColourSpace(const QByteArray& icc);
+
 // Converts `image` (32-bit: RGB32, ARGB32 or ARGB32_Premultiplied) in place from the colours
 // `colour` describes to sRGB, with LittleCMS and the perceptual intent (a matrix profile has none
 // of its own and gives the colorimetric result; a table-based camera or press profile carries a
