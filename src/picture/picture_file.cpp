@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include "picture/bmp_reader.h"
+#include "picture/cmyk_jpeg.h"
 #include "picture/colour_profile.h"
 #include "picture/heif_reader.h"
 #include "picture/picture_formats.h"
@@ -363,6 +364,21 @@ PictureLoads finish(Decoded decoded)
     return pictures;
 }
 
+// `image` turned and mirrored as a JPEG reader's orientation says, as Qt's readers turn it.
+QImage turned(QImage image, QImageIOHandler::Transformations how)
+{
+    if (how == QImageIOHandler::TransformationNone)
+        return image;
+    QTransform quarter;
+    quarter.rotate(90);
+    if (how == QImageIOHandler::TransformationRotate270)
+        return image.transformed(quarter.rotate(180));
+    image = image.mirrored(how.testFlag(QImageIOHandler::TransformationMirror),
+                           how.testFlag(QImageIOHandler::TransformationFlip));
+    return how.testFlag(QImageIOHandler::TransformationRotate90) ? image.transformed(quarter)
+                                                                 : image;
+}
+
 // One reading of the picture in a device: first the plan (the header walk and what decoding will
 // take), which is all that measuring a picture asks; then, for loading it, the decoding. Both
 // steps run on the same device and reader, so a picture is decoded as it was measured.
@@ -454,6 +470,12 @@ private:
             const bool transformed =
                 m_reader.transformation() != QImageIOHandler::TransformationNone;
             plan.cost += jpeg->coefficientBytes;
+            // A CMYK picture with its profile is decoded by libjpeg from the bytes in memory.
+            if (m_headers.colour.stored == StoredColours::Cmyk &&
+                isCmykProfile(m_headers.colour.icc)) {
+                m_cmykProfile = true;
+                plan.cost += holdsBytes() ? 0 : m_headers.fileBytes;
+            }
             for (const QSize wanted : plan.wanted) {
                 const QSize scale = turned ? wanted.transposed() : wanted;
                 plan.jpegScales.push_back(scale);
@@ -479,6 +501,7 @@ private:
     Result<Decoded> decodeWithQt(const Plan& plan)
     {
         Decoded decoded{{}, plan.natural, plan.wanted, m_headers.colour};
+        QByteArray cmykBytes; // a CMYK picture's bytes, read once for all its sizes
         if (plan.jpegScales.empty()) {
             decoded.images.push_back(m_reader.read());
             if (decoded.images.front().isNull())
@@ -498,6 +521,15 @@ private:
                     return Failure{QStringLiteral("the file could not be read")};
                 m_reader.setDevice(nullptr);
                 m_reader.setDevice(&m_device);
+            }
+            if (m_cmykProfile) {
+                if (cmykBytes.isEmpty())
+                    cmykBytes = allBytes();
+                std::optional<QImage> cmyk = decodeCmykJpeg(cmykBytes, scale, m_headers.colour.icc);
+                if (cmyk) {
+                    decoded.images.push_back(turned(std::move(*cmyk), m_reader.transformation()));
+                    continue;
+                }
             }
             m_reader.setScaledSize(scale.isValid() ? scale : QSize());
             decoded.images.push_back(m_reader.read());
@@ -594,6 +626,22 @@ private:
         return decoded;
     }
 
+    // Whether the picture's bytes are held in memory already (a pasted picture's, a file's read
+    // once), and all of them, as held or read whole from the file.
+    [[nodiscard]] bool holdsBytes() const
+    {
+        return qobject_cast<QBuffer*>(&m_device) != nullptr ||
+               dynamic_cast<ReadOnceDevice*>(&m_device) != nullptr;
+    }
+    QByteArray allBytes()
+    {
+        if (auto* buffer = qobject_cast<QBuffer*>(&m_device))
+            return buffer->data();
+        if (auto* readOnce = dynamic_cast<ReadOnceDevice*>(&m_device))
+            return readOnce->whole();
+        return bytesAt(m_device, 0, m_headers.fileBytes);
+    }
+
     // libheif reads from memory: a file's bytes are read whole first, a pasted picture's are used
     // as they are held. Its size and the memory decoding takes are known before it is decoded.
     Result<Plan> planHeif()
@@ -652,6 +700,7 @@ private:
     QImageReader m_reader;
     QByteArray m_heifBytes;            // what m_heif reads
     std::optional<HeifPicture> m_heif; // a HEIF picture once planned
+    bool m_cmykProfile = false;        // a CMYK JPEG with a CMYK profile, decoded by libjpeg
 };
 
 // Plans and decodes the picture in `device` at each of `sizes`.

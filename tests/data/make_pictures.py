@@ -684,6 +684,49 @@ LINEAR_GREY = icc_profile(b"GRAY", [(b"kTRC", icc_gamma(1.0))])
 MIDTONES = ((200, 100, 50), (60, 170, 90), (110, 40, 160), (230, 210, 120), BLACK)
 
 
+def srgb_to_lab_d50(rgb):
+    """CIELAB (D50) of an sRGB colour: sRGB's curve undone, sRGB's D65 matrix, Bradford to D50."""
+    lin = [v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4 for v in rgb]
+    m = [[0.4124564, 0.3575761, 0.1804375], [0.2126729, 0.7151522, 0.0721750],
+         [0.0193339, 0.1191920, 0.9503041]]
+    xyz = [sum(m[r][k] * lin[k] for k in range(3)) for r in range(3)]
+    bradford = [[0.8951, 0.2664, -0.1614], [-0.7502, 1.7135, 0.0367], [0.0389, -0.0685, 1.0296]]
+    cone = lambda v: [sum(bradford[r][k] * v[k] for k in range(3)) for r in range(3)]
+    gain = [d / w for d, w in zip(cone(D50), cone((0.95047, 1.0, 1.08883)))]
+    xyz = solve3(bradford, [g * c for g, c in zip(gain, cone(xyz))])
+    f = lambda t: t ** (1 / 3) if t > (6 / 29) ** 3 else t / (3 * (6 / 29) ** 2) + 4 / 29
+    fx, fy, fz = (f(v / w) for v, w in zip(xyz, D50))
+    return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
+
+
+def cmyk_profile(inks):
+    """An output profile of CMYK whose table (lut16, two points a side, CIELAB) makes each ink
+    the sRGB colour `inks` gives it, inks multiplied over white, K over all black."""
+    grid = []
+    for c in (0, 1):
+        for m in (0, 1):
+            for y in (0, 1):
+                for k in (0, 1):
+                    rgb = [1.0 - k] * 3
+                    for on, ink in zip((c, m, y), inks):
+                        if on:
+                            rgb = [a * b for a, b in zip(rgb, ink)]
+                    lab = srgb_to_lab_d50(rgb)
+                    grid += [round(lab[0] * 65280 / 100), round((lab[1] + 128) * 256),
+                             round((lab[2] + 128) * 256)]
+    identity = struct.pack(">9i", *[65536 if i % 4 == 0 else 0 for i in range(9)])
+    lut = (b"mft2\0\0\0\0" + bytes([4, 3, 2, 0]) + identity + struct.pack(">HH", 2, 2)
+           + struct.pack(">HH", 0, 65535) * 4 + struct.pack(">%dH" % len(grid), *grid)
+           + struct.pack(">HH", 0, 65535) * 3)
+    profile = bytearray(icc_profile(b"CMYK", [(b"A2B0", lut)]))
+    profile[12:16], profile[20:24] = b"prtr", b"Lab "
+    return bytes(profile)
+
+
+# Cyan ink shown as sRGB's red, magenta as green, yellow as blue.
+CMYK_AS_RGB = cmyk_profile(((1, 0, 0), (0, 1, 0), (0, 0, 1)))
+
+
 def png_with_profile(rows, profile, grey=False, alpha=False):
     """An 8-bit PNG of `rows` (RGB, grey values, or RGBA) with `profile` in its iCCP chunk."""
     raw = b"".join(b"\0" + b"".join(bytes(rgba(c) if alpha else c) for c in row) for row in rows)
@@ -721,6 +764,17 @@ def webp_with_profile(rows, profile):
     return riff([(b"VP8X", canvas), (b"ICCP", profile)] + pixels)
 
 
+def cmyk_jpeg_with_profile(rows, profile):
+    """A CMYK JPEG of `rows` (C, M, Y, K) at the best quality, as ImageMagick writes it (inverted
+    inks after an Adobe segment), with `profile` in one APP2 segment."""
+    raw = b"".join(bytes(c) for row in rows for c in row)
+    jpeg = subprocess.run(["convert", "-size", "%dx%d" % (len(rows[0]), len(rows)), "-depth", "8",
+                           "cmyk:-", "-quality", "100", "-sampling-factor", "1x1", "jpg:-"],
+                          input=raw, stdout=subprocess.PIPE, check=True).stdout
+    data = b"ICC_PROFILE\0\x01\x01" + profile
+    return jpeg[:2] + b"\xff\xe2" + struct.pack(">H", len(data) + 2) + data + jpeg[2:]
+
+
 def profile_pictures():
     midtones = quadrants(*MIDTONES)
     save("png-icc-p3.png", png_with_profile(midtones, P3_GAMMA22))
@@ -734,6 +788,8 @@ def profile_pictures():
          png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
     greys = quadrants((200,), (100,), (50,), (255,), (0,))
     save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
+    inks = quadrants((255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0), (0, 0, 0, 0), (0, 0, 0, 255))
+    save("jpeg-cmyk-icc.jpg", cmyk_jpeg_with_profile(inks, CMYK_AS_RGB))
     # Damaged or unusable profiles, ignored: one of two segments missing; a profile cut short;
     # a grey profile on RGB pixels.
     save("jpeg-icc-segment-missing.jpg", jpeg_with_profile(plain, SWAPPED, 2, [2]))

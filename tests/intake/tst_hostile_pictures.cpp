@@ -231,6 +231,11 @@ private slots:
             << QList<QRgb>{green, red, clear, white, black} << 2;
         QTest::newRow("jpeg, red and green exchanged, 3 segments out of order")
             << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
+        // CMYK with a profile whose cyan is sRGB's red, magenta green and yellow blue (Qt's
+        // reader would show cyan, magenta and yellow). The JPEG stores 254 for a full ink, and
+        // a few less in the block of the marker: each level is about 3 of sRGB's steep dark end.
+        QTest::newRow("jpeg cmyk, inks as red, green and blue")
+            << "jpeg-cmyk-icc.jpg" << QSize(40, 30) << plain << 8;
         // Grey stored as light (gamma 1): 200 is 0.784 of white, 229.1 on sRGB's curve.
         QTest::newRow("png grey, linear grey profile")
             << "png-icc-grey-linear.png" << QSize(40, 30)

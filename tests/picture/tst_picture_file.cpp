@@ -200,16 +200,25 @@ private slots:
 
     // A profile's colours are converted however the picture comes (a file, bytes held, a file
     // read once) and at every size read, a reduced picture with transparency as well. The
-    // profile's red is sRGB's green: the top-left quadrant, stored red, shows green.
+    // profiles' red is sRGB's green, and their green sRGB's red; the CMYK profile's cyan is
+    // sRGB's red and its magenta sRGB's green.
     void profileConvertedAtEverySize_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("jpeg") << "jpeg-icc-swapped-3-chunks.jpg";
-        QTest::newRow("png with alpha") << "png-icc-swapped-alpha.png";
+        QTest::addColumn<QRgb>("topLeft");
+        QTest::addColumn<QRgb>("topRight");
+        QTest::addColumn<int>("tolerance"); // see tst_hostile_pictures
+        const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0);
+        QTest::newRow("jpeg") << "jpeg-icc-swapped-3-chunks.jpg" << green << red << 2;
+        QTest::newRow("png with alpha") << "png-icc-swapped-alpha.png" << green << red << 2;
+        QTest::newRow("cmyk jpeg") << "jpeg-cmyk-icc.jpg" << red << green << 4;
     }
     void profileConvertedAtEverySize()
     {
         QFETCH(QString, name);
+        QFETCH(QRgb, topLeft);
+        QFETCH(QRgb, topRight);
+        QFETCH(int, tolerance);
         QFile file(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + name);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -222,12 +231,12 @@ private slots:
             QCOMPARE((*loads)->size(), std::size_t(3));
             for (const Picture& picture : loads->value()) {
                 const QImage& image = picture.image;
-                const QPoint topLeft(image.width() * 3 / 8, image.height() / 4);
-                const QPoint topRight(image.width() * 3 / 4, image.height() / 4);
-                QVERIFY2(closeColor(image.pixel(topLeft), qRgb(0, 255, 0), 2),
-                         qPrintable(colorText(image.pixel(topLeft))));
-                QVERIFY2(closeColor(image.pixel(topRight), qRgb(255, 0, 0), 2),
-                         qPrintable(colorText(image.pixel(topRight))));
+                const QPoint left(image.width() * 3 / 8, image.height() / 4);
+                const QPoint right(image.width() * 3 / 4, image.height() / 4);
+                QVERIFY2(closeColor(image.pixel(left), topLeft, tolerance),
+                         qPrintable(colorText(image.pixel(left))));
+                QVERIFY2(closeColor(image.pixel(right), topRight, tolerance),
+                         qPrintable(colorText(image.pixel(right))));
             }
         }
     }
