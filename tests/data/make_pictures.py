@@ -775,6 +775,26 @@ def cmyk_jpeg_with_profile(rows, profile):
     return jpeg[:2] + b"\xff\xe2" + struct.pack(">H", len(data) + 2) + data + jpeg[2:]
 
 
+def heif_of_png(png, *options):
+    """The file heif-enc makes of the PNG file `png` (bytes), its profile carried over."""
+    with tempfile.TemporaryDirectory() as tmp:
+        source, out = os.path.join(tmp, "in.png"), os.path.join(tmp, "out.heif")
+        with open(source, "wb") as f:
+            f.write(png)
+        subprocess.run(["heif-enc", *options, "-o", out, source], check=True,
+                       stdout=subprocess.DEVNULL)
+        return open(out, "rb").read()
+
+
+def srgb_curve_table(entries=1024):
+    """sRGB's curve as a table of 16-bit light values."""
+    values = []
+    for i in range(entries):
+        v = i / (entries - 1)
+        values.append(round(65535 * (v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4)))
+    return icc_tag(b"curv", struct.pack(">I%dH" % entries, entries, *values))
+
+
 def profile_pictures():
     midtones = quadrants(*MIDTONES)
     save("png-icc-p3.png", png_with_profile(midtones, P3_GAMMA22))
@@ -788,6 +808,15 @@ def profile_pictures():
          png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
     greys = quadrants((200,), (100,), (50,), (255,), (0,))
     save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
+    # AVIF with the exchanging profile in its colour box (prof), losslessly.
+    save("avif-icc-swapped.avif",
+         heif_of_png(png_with_profile(plain, SWAPPED), "-A", "-L", "--no-alpha"))
+    # sRGB's own colorants and curve: already sRGB, read exactly as without a profile.
+    curve = srgb_curve_table()
+    srgb = icc_profile(b"RGB ", [(b"rXYZ", icc_xyz(SRGB_D50[0])), (b"gXYZ", icc_xyz(SRGB_D50[1])),
+                                 (b"bXYZ", icc_xyz(SRGB_D50[2])), (b"rTRC", curve),
+                                 (b"gTRC", curve), (b"bTRC", curve)])
+    save("png-icc-srgb.png", png_with_profile(midtones, srgb))
     inks = quadrants((255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0), (0, 0, 0, 0), (0, 0, 0, 255))
     save("jpeg-cmyk-icc.jpg", cmyk_jpeg_with_profile(inks, CMYK_AS_RGB))
     # Damaged or unusable profiles, ignored: one of two segments missing; a profile cut short;

@@ -229,6 +229,8 @@ private slots:
         QTest::newRow("png with alpha, red and green exchanged")
             << "png-icc-swapped-alpha.png" << QSize(40, 30)
             << QList<QRgb>{green, red, clear, white, black} << 2;
+        QTest::newRow("avif, red and green exchanged")
+            << "avif-icc-swapped.avif" << QSize(40, 30) << swapped << 2;
         QTest::newRow("jpeg, red and green exchanged, 3 segments out of order")
             << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
         // CMYK with a profile whose cyan is sRGB's red, magenta green and yellow blue (Qt's
@@ -242,6 +244,12 @@ private slots:
             << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
                            black}
             << 2;
+        // sRGB's own profile changes nothing, not even by a level.
+        QTest::newRow("png, srgb profile")
+            << "png-icc-srgb.png" << QSize(40, 30)
+            << QList<QRgb>{qRgb(200, 100, 50), qRgb(60, 170, 90), qRgb(110, 40, 160),
+                           qRgb(230, 210, 120), black}
+            << 0;
         // Profiles that cannot be used are ignored: the picture is read as sRGB.
         QTest::newRow("jpeg, one of two profile segments missing")
             << "jpeg-icc-segment-missing.jpg" << QSize(40, 30) << plain << 2;
