@@ -516,12 +516,6 @@ private:
                     decoded.images[std::size_t(same - plan.jpegScales.begin())]);
                 continue;
             }
-            if (i > 0) { // a reader of its own, from the start of the same bytes
-                if (!m_device.seek(0))
-                    return Failure{QStringLiteral("the file could not be read")};
-                m_reader.setDevice(nullptr);
-                m_reader.setDevice(&m_device);
-            }
             if (m_cmykProfile) {
                 if (cmykBytes.isEmpty())
                     cmykBytes = allBytes();
@@ -530,6 +524,14 @@ private:
                     decoded.images.push_back(turned(std::move(*cmyk), m_reader.transformation()));
                     continue;
                 }
+            }
+            // A reader of its own, from the start of the same bytes (read whole for libjpeg when
+            // the picture is CMYK with a profile, which it could not decode).
+            if (i > 0 || m_cmykProfile) {
+                if (!m_device.seek(0))
+                    return Failure{QStringLiteral("the file could not be read")};
+                m_reader.setDevice(nullptr);
+                m_reader.setDevice(&m_device);
             }
             m_reader.setScaledSize(scale.isValid() ? scale : QSize());
             decoded.images.push_back(m_reader.read());
