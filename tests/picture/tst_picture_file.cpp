@@ -241,6 +241,61 @@ private slots:
         }
     }
 
+    // A pixel converted as a colour box (nclx: primaries, transfer) or an ICC profile (from one of
+    // the PNGs) describes it, or left as it is, not even passed through an sRGB transform, for
+    // sRGB. Expected colours: the primaries' published D65 matrices to XYZ and from XYZ to sRGB,
+    // the curves by hand (a grey of 64 on gamma 2.2 is 0.0478 of white, 61.7 on sRGB's curve).
+    void colourDescriptions_data()
+    {
+        QTest::addColumn<int>("primaries");
+        QTest::addColumn<int>("transfer");
+        QTest::addColumn<QString>("iccFrom");
+        QTest::addColumn<QRgb>("stored");
+        QTest::addColumn<QRgb>("shown");
+        QTest::addColumn<bool>("converted");
+        const QRgb orange = qRgb(200, 100, 50), grey = qRgb(64, 64, 64);
+        QTest::newRow("unspecified") << 2 << 2 << "" << orange << orange << false;
+        QTest::newRow("sRGB") << 1 << 13 << "" << orange << orange << false;
+        QTest::newRow("BT.709 curve, shown as sRGB") << 1 << 1 << "" << orange << orange << false;
+        QTest::newRow("unknown primaries") << 99 << 13 << "" << orange << orange << false;
+        QTest::newRow("Display P3") << 12 << 13 << "" << orange << qRgb(215, 93, 31) << true;
+        QTest::newRow("Display P3, PQ not tone-mapped")
+            << 12 << 16 << "" << orange << qRgb(215, 93, 31) << true;
+        QTest::newRow("BT.2020") << 9 << 13 << "" << orange << qRgb(241, 76, 29) << true;
+        QTest::newRow("gamma 2.2") << 1 << 4 << "" << grey << qRgb(62, 62, 62) << true;
+        QTest::newRow("gamma 2.8") << 1 << 5 << "" << grey << qRgb(40, 40, 40) << true;
+        QTest::newRow("linear") << 1 << 8 << "" << grey << qRgb(137, 137, 137) << true;
+        QTest::newRow("sRGB's ICC profile")
+            << 0 << 0 << "png-icc-srgb.png" << orange << orange << false;
+        QTest::newRow("P3 ICC profile, gamma 2.2")
+            << 0 << 0 << "png-icc-p3.png" << orange << qRgb(216, 93, 24) << true;
+    }
+    void colourDescriptions()
+    {
+        QFETCH(int, primaries);
+        QFETCH(int, transfer);
+        QFETCH(QString, iccFrom);
+        QFETCH(QRgb, stored);
+        QFETCH(QRgb, shown);
+        QFETCH(bool, converted);
+        ColourDescription colour;
+        if (iccFrom.isEmpty()) {
+            colour.nclx = Nclx{primaries, transfer, 0, true};
+        } else {
+            QFile png(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + iccFrom);
+            QVERIFY(png.open(QIODevice::ReadOnly));
+            colour.icc = readPngIccProfile(png);
+            QVERIFY(!colour.icc.isEmpty());
+        }
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setPixel(0, 0, stored);
+        const uchar* before = image.constBits();
+        QCOMPARE(convertToSrgb(image, colour), converted);
+        QVERIFY2(closeColor(image.pixel(0, 0), shown, 1), qPrintable(colorText(image.pixel(0, 0))));
+        if (!converted)
+            QCOMPARE(image.constBits(), before); // untouched, not even detached
+    }
+
     // The ICC profile of a JPEG, from its APP2 segments joined by their sequence numbers. Each
     // segment is given as "n/of:bytes"; a segment after the first scan is not read.
     void jpegProfileSegments_data()
