@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a bounded time, seeded with the picture
 # corpus in tests/data/pictures: scripts/fuzz.sh [seconds] [target ...]
-# The parser targets (the program's own BMP and TIFF readers, JPEG frame walk, PNG chunk walk and
-# WebP and TIFF header walks) share `seconds` (default 60) between them; the intake target, which decodes,
+# The parser targets (the program's own BMP and TIFF readers, JPEG frame walk, PNG chunk walk,
+# WebP and TIFF header walks, and colour profile readers) share `seconds` (default 60) between them; the intake target, which decodes,
 # fits and paints every input, runs for as long again. Naming targets runs only those, each for
 # `seconds`. Fails on any finding; the input that caused it is left in build/fuzz/findings/. Copy it
 # into tests/data/pictures so it stays in the corpus for good.
@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
-parsers=(fuzz_bmp fuzz_jpeg_frame fuzz_png_chunks fuzz_webp_header fuzz_tiff_header fuzz_tiff_reader)
+parsers=(fuzz_bmp fuzz_jpeg_frame fuzz_png_chunks fuzz_webp_header fuzz_tiff_header fuzz_tiff_reader
+         fuzz_colour_profile)
 if [ "$#" -gt 0 ]; then
     targets=("$@")
     share="$seconds"

@@ -6,11 +6,13 @@ set -euo pipefail
 
 what="${1:-run}"
 
-# Qt reads WebP through qt6-image-formats-plugins; libheif reads HEIC and AVIF, libtiff TIFF.
+# Qt reads WebP through qt6-image-formats-plugins; libheif reads HEIC and AVIF, libtiff TIFF;
+# LittleCMS converts pictures' colours to sRGB, zlib inflates a PNG's colour profile, and libjpeg
+# decodes a CMYK JPEG whose profile Qt's reader cannot apply.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-image-formats-plugins libheif-dev libtiff-dev
+    qt6-image-formats-plugins libheif-dev libtiff-dev liblcms2-dev zlib1g-dev libjpeg-dev
     qt6-translations-l10n fonts-noto-cjk help2man
 )
 if [ "$what" = "test" ]; then

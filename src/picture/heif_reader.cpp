@@ -27,6 +27,30 @@ QString unopenedBecause(const heif_error& error)
     return damagedBecause(error);
 }
 
+// The picture's ICC profile when it has one, else its nclx colour box.
+ColourDescription colourOf(const heif_image_handle* handle)
+{
+    ColourDescription colour;
+    const heif_color_profile_type kind = heif_image_handle_get_color_profile_type(handle);
+    if (kind == heif_color_profile_type_prof || kind == heif_color_profile_type_rICC) {
+        const std::size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        if (size > 0 && size <= std::size_t(largestIccProfile)) {
+            QByteArray icc(qsizetype(size), Qt::Uninitialized);
+            if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+                colour.icc = icc;
+        }
+        if (!colour.icc.isEmpty())
+            return colour;
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok &&
+        nclx != nullptr)
+        colour.nclx = Nclx{int(nclx->color_primaries), int(nclx->transfer_characteristics),
+                           int(nclx->matrix_coefficients), nclx->full_range_flag != 0};
+    heif_nclx_color_profile_free(nclx);
+    return colour;
+}
+
 void releaseImage(void* image)
 {
     heif_image_release(static_cast<heif_image*>(image));
@@ -101,6 +125,7 @@ Result<HeifPicture> HeifPicture::open(const QByteArray& bytes)
     picture.m_alpha = heif_image_handle_has_alpha_channel(primary) != 0;
     picture.m_premultiplied =
         picture.m_alpha && heif_image_handle_is_premultiplied_alpha(primary) != 0;
+    picture.m_colour = colourOf(primary);
     picture.m_bits = std::max(heif_image_handle_get_luma_bits_per_pixel(primary),
                               heif_image_handle_get_chroma_bits_per_pixel(primary));
     return picture;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSize>
 
+#include "picture/colour_profile.h"
 #include "surface/result.h"
 
 struct heif_context;
@@ -36,6 +37,8 @@ public:
     // The picture's size as it is shown: after its turn and its crop.
     [[nodiscard]] QSize size() const { return m_size; }
     [[nodiscard]] bool hasAlpha() const { return m_alpha; }
+    // The primary picture's colour profile (ICC) or colour box (nclx), as libheif reports it.
+    [[nodiscard]] const ColourDescription& colour() const { return m_colour; }
     // The most bytes one pixel takes while libheif decodes it: the decoder's own picture and
     // libheif's planes (in the file's bit depth, the colour planes reckoned at full size), those
     // of the alpha plane, and the 8-bit RGBA form the program paints from. Measured: 7.1 (AVIF)
@@ -58,6 +61,7 @@ private:
     bool m_alpha = false;
     bool m_premultiplied = false;
     int m_bits = 8;
+    ColourDescription m_colour;
 };
 
 } // namespace hakomiru

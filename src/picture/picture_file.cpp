@@ -11,6 +11,8 @@
 #include <QPainter>
 
 #include "picture/bmp_reader.h"
+#include "picture/cmyk_jpeg.h"
+#include "picture/colour_profile.h"
 #include "picture/heif_reader.h"
 #include "picture/picture_formats.h"
 #include "picture/picture_headers.h"
@@ -66,6 +68,7 @@ struct Headers
     std::optional<JpegFrame> jpeg;
     WebpHeader webp;
     TiffHeader tiff;
+    ColourDescription colour; // what the stored numbers' colours are; empty for sRGB
     Route route = Route::Qt;
 };
 
@@ -232,6 +235,22 @@ private:
     qint64 m_count = 0; // bytes of m_held read so far
 };
 
+// The colour profile embedded in a JPEG, PNG or WebP file, and the colour model of its pixels.
+ColourDescription readColourDescription(QIODevice& device, const QByteArray& format)
+{
+    ColourDescription colour;
+    if (format == "jpeg") {
+        colour.icc = readJpegIccProfile(device); // its colour model comes with its frame
+    } else if (format == "png") {
+        bool grey = false;
+        colour.icc = readPngIccProfile(device, &grey);
+        colour.stored = grey ? StoredColours::Grey : StoredColours::Rgb;
+    } else if (format == "webp") {
+        colour.icc = readWebpIccProfile(device);
+    }
+    return colour;
+}
+
 // The program's own header reads: the route a picture takes, or why it is refused at once. They
 // come first, and leave the device at its start for Qt's reader.
 Result<Headers> walkHeaders(QIODevice& device)
@@ -252,6 +271,7 @@ Result<Headers> walkHeaders(QIODevice& device)
         headers.route = Route::Tiff;
         return headers;
     }
+    headers.colour = readColourDescription(device, headers.format);
     headers.png = walkPngChunks(device);
     if (headers.png.claimsMissingBytes || headers.png.impossibleSize)
         return Failure{damaged};
@@ -267,6 +287,10 @@ Result<Headers> walkHeaders(QIODevice& device)
         return headers;
     }
     headers.jpeg = readJpegFrame(device);
+    if (headers.jpeg)
+        headers.colour.stored = headers.jpeg->components == 1   ? StoredColours::Grey
+                                : headers.jpeg->components == 4 ? StoredColours::Cmyk
+                                                                : StoredColours::Rgb;
     if (headers.jpeg && headers.jpeg->crowded)
         return Failure{QStringLiteral("the picture data is damaged: more than %1 segments "
                                       "before its picture")
@@ -294,6 +318,7 @@ struct Decoded
     std::vector<QImage> images;
     QSize natural;
     std::vector<QSize> wanted;
+    ColourDescription colour; // converted to sRGB at each size, once reduced
 };
 
 qint64 pixelsOf(const std::vector<QSize>& sizes)
@@ -371,9 +396,25 @@ PictureLoads finish(Decoded decoded)
             last ? std::move(decoded.images[from]) : decoded.images[from], decoded.wanted[i]);
         if (!image)
             return image.failure();
+        convertToSrgb(image.value(), decoded.colour);
         pictures.push_back(Picture{std::move(image.value()), decoded.natural});
     }
     return pictures;
+}
+
+// `image` turned and mirrored as a JPEG reader's orientation says, as Qt's readers turn it.
+QImage turned(QImage image, QImageIOHandler::Transformations how)
+{
+    if (how == QImageIOHandler::TransformationNone)
+        return image;
+    QTransform quarter;
+    quarter.rotate(90);
+    if (how == QImageIOHandler::TransformationRotate270)
+        return image.transformed(quarter.rotate(180));
+    image = image.mirrored(how.testFlag(QImageIOHandler::TransformationMirror),
+                           how.testFlag(QImageIOHandler::TransformationFlip));
+    return how.testFlag(QImageIOHandler::TransformationRotate90) ? image.transformed(quarter)
+                                                                 : image;
 }
 
 // One reading of the picture in a device: first the plan (the header walk and what decoding will
@@ -416,7 +457,7 @@ public:
     PictureLoads decode(const Plan& plan)
     {
         if (m_headers.route == Route::OwnBmp)
-            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted});
+            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted, {}});
         Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
                                   : m_headers.route == Route::Heif   ? decodeHeif(plan)
                                   : m_headers.route == Route::Tiff   ? decodeTiff(plan)
@@ -465,6 +506,12 @@ private:
             const bool transformed =
                 m_reader.transformation() != QImageIOHandler::TransformationNone;
             plan.cost += jpeg->coefficientBytes;
+            // A CMYK picture with its profile is decoded by libjpeg from the bytes in memory.
+            if (m_headers.colour.stored == StoredColours::Cmyk &&
+                isCmykProfile(m_headers.colour.icc)) {
+                m_cmykProfile = true;
+                plan.cost += holdsBytes() ? 0 : m_headers.fileBytes;
+            }
             for (const QSize wanted : plan.wanted) {
                 const QSize scale = turned ? wanted.transposed() : wanted;
                 plan.jpegScales.push_back(scale);
@@ -484,7 +531,8 @@ private:
 
     Result<Decoded> decodeWithQt(const Plan& plan)
     {
-        Decoded decoded{{}, plan.natural, plan.wanted};
+        Decoded decoded{{}, plan.natural, plan.wanted, m_headers.colour};
+        QByteArray cmykBytes; // a CMYK picture's bytes, read once for all its sizes
         if (plan.jpegScales.empty()) {
             decoded.images.push_back(m_reader.read());
             if (decoded.images.front().isNull())
@@ -502,7 +550,18 @@ private:
                     decoded.images[std::size_t(same - plan.jpegScales.begin())]);
                 continue;
             }
-            if (i > 0) { // a reader of its own, from the start of the same bytes
+            if (m_cmykProfile) {
+                if (cmykBytes.isEmpty())
+                    cmykBytes = allBytes();
+                std::optional<QImage> cmyk = decodeCmykJpeg(cmykBytes, scale, m_headers.colour.icc);
+                if (cmyk) {
+                    decoded.images.push_back(turned(std::move(*cmyk), m_reader.transformation()));
+                    continue;
+                }
+            }
+            // A reader of its own, from the start of the same bytes (read whole for libjpeg when
+            // the picture is CMYK with a profile, which it could not decode).
+            if (i > 0 || m_cmykProfile) {
                 if (!m_device.seek(0))
                     return Failure{QStringLiteral("the file could not be read")};
                 m_reader.setDevice(nullptr);
@@ -536,9 +595,12 @@ private:
     }
 
     // `plan`, unless its cost is beyond the budget, or beyond what the file's bytes can back for
-    // a picture claiming `claimed` (as stored).
-    [[nodiscard]] Result<Plan> unlessRefused(const Plan& plan, QSize claimed) const
+    // a picture claiming `claimed` (as stored). The conversion of its colours to sRGB is done in
+    // place, but a picture kept whole that also gives other sizes is converted in a copy of it.
+    [[nodiscard]] Result<Plan> unlessRefused(Plan plan, QSize claimed) const
     {
+        if (!m_headers.colour.isEmpty() && plan.wanted.size() > 1 && anyWhole(plan.wanted))
+            plan.cost += pixels(plan.natural) * 4;
         if (const std::optional<QString> why = refusal(claimed, plan.cost, m_headers))
             return Failure{*why};
         return plan;
@@ -633,6 +695,7 @@ private:
         if (!opened)
             return opened.failure();
         m_heif = std::move(opened.value());
+        m_headers.colour = m_heif->colour();
         Plan plan = sizedPlan(m_heif->size());
         // Reduced, a transparent picture is first made premultiplied (a copy: the pixels are
         // libheif's); kept whole, it is flattened onto the box colour (another).
@@ -647,7 +710,7 @@ private:
         Result<QImage> image = m_heif->decode();
         if (!image)
             return image.failure();
-        Decoded decoded{{std::move(image.value())}, plan.natural, plan.wanted};
+        Decoded decoded{{std::move(image.value())}, plan.natural, plan.wanted, m_headers.colour};
         // libheif gives the size after the picture's turn and crop; should the decoded picture
         // still differ, it is taken as it is, as long as it is no larger than was reckoned.
         const QSize size = decoded.images.front().size();
@@ -683,6 +746,13 @@ private:
         if (!opened)
             return opened.failure();
         m_tiff = std::move(opened.value());
+        // Its profile describes the colours it gives when they are its own numbers: grey, RGB or
+        // a palette's. Inks and L*a*b* come out already turned into sRGB.
+        const int photometric = m_tiff->photometric();
+        if (photometric <= 3 || photometric == 6) {
+            m_headers.colour.icc = m_tiff->iccProfile();
+            m_headers.colour.stored = photometric <= 1 ? StoredColours::Grey : StoredColours::Rgb;
+        }
         Plan plan = sizedPlan(m_tiff->size());
         const QSize stored = m_tiff->storedSize();
         plan.cost = plusSaturated(m_heldBytes + fileBytes.value() + m_tiff->decodingBytes() +
@@ -696,7 +766,7 @@ private:
         Result<QImage> image = m_tiff->decode();
         if (!image)
             return image.failure();
-        return Decoded{{std::move(image.value())}, plan.natural, plan.wanted};
+        return Decoded{{std::move(image.value())}, plan.natural, plan.wanted, m_headers.colour};
     }
 
     QIODevice& m_device;
@@ -707,6 +777,7 @@ private:
     QByteArray m_wholeBytes;           // what m_heif or m_tiff reads
     std::optional<HeifPicture> m_heif; // a HEIF picture once planned
     std::optional<TiffPicture> m_tiff; // a TIFF picture once planned
+    bool m_cmykProfile = false;        // a CMYK JPEG with a CMYK profile, decoded by libjpeg
 };
 
 // Plans and decodes the picture in `device` at each of `sizes`.

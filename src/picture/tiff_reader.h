@@ -52,6 +52,9 @@ public:
     [[nodiscard]] qint64 decodingBytes() const { return m_decodingBytes; }
     // The embedded ICC colour profile (tag 34675), empty when there is none.
     [[nodiscard]] QByteArray iccProfile() const { return m_icc; }
+    // The photometric interpretation, as the tag says: 0 and 1 grey, 2 RGB, 3 palette, 5 inks,
+    // 6 YCbCr, 8 and 9 CIELab.
+    [[nodiscard]] int photometric() const { return m_photometric; }
 
     // The picture, upright, in format().
     [[nodiscard]] Result<QImage> decode() const;

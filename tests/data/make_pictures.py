@@ -826,6 +826,236 @@ def more_tiff_pictures():
                         "-compress", "none", os.path.join(HERE, "tiff-ycbcr.tif")], check=True)
 
 
+# Colour profiles -------------------------------------------------------------------------------
+# ICC version 2 profiles written field by field: a matrix profile (three colorants adapted to the
+# D50 of the profile connection space, and one curve for all three channels) and a grey one.
+
+D50 = (0.9642, 1.0, 0.8249)
+
+
+def icc_tag(kind, data):
+    return kind + b"\0\0\0\0" + data
+
+
+def icc_xyz(xyz):
+    return icc_tag(b"XYZ ", b"".join(struct.pack(">i", round(v * 65536)) for v in xyz))
+
+
+def icc_gamma(gamma):
+    """A curve of one power, stored as a u8Fixed8 number (2.2 is stored as 563 / 256)."""
+    return icc_tag(b"curv", struct.pack(">IH", 1, round(gamma * 256)))
+
+
+def icc_profile(space, tags):
+    """A display profile of `space` (b"RGB " or b"GRAY") holding `tags`, [(signature, data)]."""
+    tags = [(b"desc", icc_tag(b"desc", struct.pack(">I", 5) + b"test\0" + bytes(4 + 4 + 2 + 1 + 67))),
+            (b"wtpt", icc_xyz(D50))] + tags
+    table, body = b"", b""
+    at = 128 + 4 + 12 * len(tags)
+    for kind, data in tags:
+        data += b"\0" * (-len(data) % 4)
+        table += kind + struct.pack(">II", at + len(body), len(data))
+        body += data
+    size = at + len(body)
+    header = (struct.pack(">I", size) + b"\0" * 4 + struct.pack(">I", 0x02100000) + b"mntr" + space
+              + b"XYZ " + bytes(12) + b"acsp" + bytes(24) + struct.pack(">I", 0)
+              + b"".join(struct.pack(">i", round(v * 65536)) for v in D50))
+    header += bytes(128 - len(header))
+    return header + struct.pack(">I", len(tags)) + table + body
+
+
+def matrix_profile(colorants, gamma):
+    """An RGB profile whose red, green and blue are the D50 XYZ `colorants`, on a gamma curve."""
+    curve = icc_gamma(gamma)
+    return icc_profile(b"RGB ", [(b"rXYZ", icc_xyz(colorants[0])), (b"gXYZ", icc_xyz(colorants[1])),
+                                 (b"bXYZ", icc_xyz(colorants[2])), (b"rTRC", curve),
+                                 (b"gTRC", curve), (b"bTRC", curve)])
+
+
+def solve3(m, v):
+    """x with m x = v, by Cramer's rule."""
+    def det(a):
+        return (a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1])
+                - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0])
+                + a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]))
+    d = det(m)
+    return [det([[v[r] if c == i else m[r][c] for c in range(3)] for r in range(3)]) / d
+            for i in range(3)]
+
+
+def d50_colorants(primaries, white=(0.3127, 0.3290)):
+    """The XYZ colours of full red, green and blue for chromaticities `primaries` and white point
+    `white` (D65), adapted to D50 with the Bradford transform, as a display profile holds them."""
+    xyz = lambda x, y: (x / y, 1.0, (1 - x - y) / y)
+    columns = [xyz(*p) for p in primaries]
+    white_xyz = xyz(*white)
+    scale = solve3([[columns[c][r] for c in range(3)] for r in range(3)], white_xyz)
+    columns = [[v * s for v in col] for col, s in zip(columns, scale)]
+    bradford = [[0.8951, 0.2664, -0.1614], [-0.7502, 1.7135, 0.0367], [0.0389, -0.0685, 1.0296]]
+    cone = lambda v: [sum(bradford[r][k] * v[k] for k in range(3)) for r in range(3)]
+    gain = [d / s for d, s in zip(cone(D50), cone(white_xyz))]
+    return [solve3(bradford, [g * c for g, c in zip(gain, cone(col))]) for col in columns]
+
+
+DISPLAY_P3 = ((0.680, 0.320), (0.265, 0.690), (0.150, 0.060))
+# Display P3's primaries on a curve of gamma 2.2.
+P3_GAMMA22 = matrix_profile(d50_colorants(DISPLAY_P3), 2.2)
+# sRGB's colorants (as the ICC's sRGB profile states them) with red and green exchanged: a stored
+# red is sRGB's green and a stored green sRGB's red.
+SRGB_D50 = ((0.4361, 0.2225, 0.0139), (0.3851, 0.7169, 0.0971), (0.1431, 0.0606, 0.7141))
+SWAPPED = matrix_profile((SRGB_D50[1], SRGB_D50[0], SRGB_D50[2]), 2.2)
+# Grey on a straight line: a stored grey is its light.
+LINEAR_GREY = icc_profile(b"GRAY", [(b"kTRC", icc_gamma(1.0))])
+MIDTONES = ((200, 100, 50), (60, 170, 90), (110, 40, 160), (230, 210, 120), BLACK)
+
+
+def srgb_to_lab_d50(rgb):
+    """CIELAB (D50) of an sRGB colour: sRGB's curve undone, sRGB's D65 matrix, Bradford to D50."""
+    lin = [v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4 for v in rgb]
+    m = [[0.4124564, 0.3575761, 0.1804375], [0.2126729, 0.7151522, 0.0721750],
+         [0.0193339, 0.1191920, 0.9503041]]
+    xyz = [sum(m[r][k] * lin[k] for k in range(3)) for r in range(3)]
+    bradford = [[0.8951, 0.2664, -0.1614], [-0.7502, 1.7135, 0.0367], [0.0389, -0.0685, 1.0296]]
+    cone = lambda v: [sum(bradford[r][k] * v[k] for k in range(3)) for r in range(3)]
+    gain = [d / w for d, w in zip(cone(D50), cone((0.95047, 1.0, 1.08883)))]
+    xyz = solve3(bradford, [g * c for g, c in zip(gain, cone(xyz))])
+    f = lambda t: t ** (1 / 3) if t > (6 / 29) ** 3 else t / (3 * (6 / 29) ** 2) + 4 / 29
+    fx, fy, fz = (f(v / w) for v, w in zip(xyz, D50))
+    return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
+
+
+def cmyk_profile(inks):
+    """An output profile of CMYK whose table (lut16, two points a side, CIELAB) makes each ink
+    the sRGB colour `inks` gives it, inks multiplied over white, K over all black."""
+    grid = []
+    for c in (0, 1):
+        for m in (0, 1):
+            for y in (0, 1):
+                for k in (0, 1):
+                    rgb = [1.0 - k] * 3
+                    for on, ink in zip((c, m, y), inks):
+                        if on:
+                            rgb = [a * b for a, b in zip(rgb, ink)]
+                    lab = srgb_to_lab_d50(rgb)
+                    grid += [round(lab[0] * 65280 / 100), round((lab[1] + 128) * 256),
+                             round((lab[2] + 128) * 256)]
+    identity = struct.pack(">9i", *[65536 if i % 4 == 0 else 0 for i in range(9)])
+    lut = (b"mft2\0\0\0\0" + bytes([4, 3, 2, 0]) + identity + struct.pack(">HH", 2, 2)
+           + struct.pack(">HH", 0, 65535) * 4 + struct.pack(">%dH" % len(grid), *grid)
+           + struct.pack(">HH", 0, 65535) * 3)
+    profile = bytearray(icc_profile(b"CMYK", [(b"A2B0", lut)]))
+    profile[12:16], profile[20:24] = b"prtr", b"Lab "
+    return bytes(profile)
+
+
+# Cyan ink shown as sRGB's red, magenta as green, yellow as blue.
+CMYK_AS_RGB = cmyk_profile(((1, 0, 0), (0, 1, 0), (0, 0, 1)))
+
+
+def png_with_profile(rows, profile, grey=False, alpha=False):
+    """An 8-bit PNG of `rows` (RGB, grey values, or RGBA) with `profile` in its iCCP chunk."""
+    raw = b"".join(b"\0" + b"".join(bytes(rgba(c) if alpha else c) for c in row) for row in rows)
+    iccp = b"profile\0\0" + zlib.compress(profile, 9)
+    return (b"\x89PNG\r\n\x1a\n"
+            + png_chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8,
+                                             0 if grey else 6 if alpha else 2, 0, 0, 0))
+            + png_chunk(b"iCCP", iccp) + png_chunk(b"IDAT", zlib.compress(raw, 9))
+            + png_chunk(b"IEND", b""))
+
+
+def jpeg_with_profile(rows, profile, pieces=1, order=None):
+    """A JPEG of `rows` at the best quality, colour not subsampled, with `profile` split into
+    `pieces` APP2 segments, written in the sequence numbers' `order` (from 1; their own order
+    when none)."""
+    ppm = b"P6 %d %d 255\n" % (len(rows[0]), len(rows)) + b"".join(
+        bytes(c) for row in rows for c in row)
+    jpeg = subprocess.run(["convert", "ppm:-", "-quality", "100", "-sampling-factor", "1x1",
+                           "-strip", "jpg:-"], input=ppm, stdout=subprocess.PIPE, check=True).stdout
+    step = -(-len(profile) // pieces)
+    chunks = [profile[i:i + step] for i in range(0, len(profile), step)]
+    segments = b""
+    for sequence in order or range(1, len(chunks) + 1):
+        data = b"ICC_PROFILE\0" + bytes([sequence, len(chunks)]) + chunks[sequence - 1]
+        segments += b"\xff\xe2" + struct.pack(">H", len(data) + 2) + data
+    return jpeg[:2] + segments + jpeg[2:]
+
+
+def webp_with_profile(rows, profile):
+    """A lossless WebP of `rows` with `profile` in an ICCP chunk after its extended header."""
+    pixels = [c for c in webp_chunks(encoded("cwebp", [rows], "-lossless", "-exact"))
+              if c[0] == b"VP8L"]
+    canvas = (struct.pack("<I", 0x20) + struct.pack("<I", len(rows[0]) - 1)[:3]
+              + struct.pack("<I", len(rows) - 1)[:3])
+    return riff([(b"VP8X", canvas), (b"ICCP", profile)] + pixels)
+
+
+def cmyk_jpeg_with_profile(rows, profile):
+    """A CMYK JPEG of `rows` (C, M, Y, K) at the best quality, as ImageMagick writes it (inverted
+    inks after an Adobe segment), with `profile` in one APP2 segment."""
+    raw = b"".join(bytes(c) for row in rows for c in row)
+    jpeg = subprocess.run(["convert", "-size", "%dx%d" % (len(rows[0]), len(rows)), "-depth", "8",
+                           "cmyk:-", "-quality", "100", "-sampling-factor", "1x1", "jpg:-"],
+                          input=raw, stdout=subprocess.PIPE, check=True).stdout
+    data = b"ICC_PROFILE\0\x01\x01" + profile
+    return jpeg[:2] + b"\xff\xe2" + struct.pack(">H", len(data) + 2) + data + jpeg[2:]
+
+
+def heif_of_png(png, *options):
+    """The file heif-enc makes of the PNG file `png` (bytes), its profile carried over."""
+    with tempfile.TemporaryDirectory() as tmp:
+        source, out = os.path.join(tmp, "in.png"), os.path.join(tmp, "out.heif")
+        with open(source, "wb") as f:
+            f.write(png)
+        subprocess.run(["heif-enc", *options, "-o", out, source], check=True,
+                       stdout=subprocess.DEVNULL)
+        return open(out, "rb").read()
+
+
+def srgb_curve_table(entries=1024):
+    """sRGB's curve as a table of 16-bit light values."""
+    values = []
+    for i in range(entries):
+        v = i / (entries - 1)
+        values.append(round(65535 * (v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4)))
+    return icc_tag(b"curv", struct.pack(">I%dH" % entries, entries, *values))
+
+
+def profile_pictures():
+    midtones = quadrants(*MIDTONES)
+    save("png-icc-p3.png", png_with_profile(midtones, P3_GAMMA22))
+    save("jpeg-icc-p3.jpg", jpeg_with_profile(midtones, P3_GAMMA22))
+    save("webp-icc-p3.webp", webp_with_profile(midtones, P3_GAMMA22))
+    plain = quadrants(RED, GREEN, BLUE, WHITE, BLACK)
+    # Three segments, the first written last: joined in the order written, the profile is damaged.
+    save("jpeg-icc-swapped-3-chunks.jpg", jpeg_with_profile(plain, SWAPPED, 3, [2, 3, 1]))
+    save("png-icc-swapped.png", png_with_profile(plain, SWAPPED))
+    save("png-icc-swapped-alpha.png",
+         png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
+    greys = quadrants((200,), (100,), (50,), (255,), (0,))
+    save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
+    # AVIF with the exchanging profile in its colour box (prof), losslessly.
+    save("avif-icc-swapped.avif",
+         heif_of_png(png_with_profile(plain, SWAPPED), "-A", "-L", "--no-alpha"))
+    # sRGB's own colorants and curve: already sRGB, read exactly as without a profile.
+    curve = srgb_curve_table()
+    srgb = icc_profile(b"RGB ", [(b"rXYZ", icc_xyz(SRGB_D50[0])), (b"gXYZ", icc_xyz(SRGB_D50[1])),
+                                 (b"bXYZ", icc_xyz(SRGB_D50[2])), (b"rTRC", curve),
+                                 (b"gTRC", curve), (b"bTRC", curve)])
+    save("png-icc-srgb.png", png_with_profile(midtones, srgb))
+    inks = quadrants((255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0), (0, 0, 0, 0), (0, 0, 0, 255))
+    save("jpeg-cmyk-icc.jpg", cmyk_jpeg_with_profile(inks, CMYK_AS_RGB))
+    # Damaged or unusable profiles, ignored: one of two segments missing; a profile cut short;
+    # a grey profile on RGB pixels.
+    save("jpeg-icc-segment-missing.jpg", jpeg_with_profile(plain, SWAPPED, 2, [2]))
+    save("png-icc-cut-short.png", png_with_profile(plain, SWAPPED[:100]))
+    save("png-icc-grey-on-rgb.png", png_with_profile(plain, LINEAR_GREY))
+    # AVIF, lossless, its colour box then marked as Display P3 (12) on sRGB's curve (13):
+    # heif-enc 1.15 writes 2 and 2 (unspecified) whatever it is told.
+    avif = bytearray(encoded("heif-enc", [midtones], "-A", "-L", "--no-alpha"))
+    struct.pack_into(">HH", avif, avif.index(b"colrnclx") + 8, 12, 13)
+    save("avif-nclx-p3.avif", bytes(avif))
+
+
 if __name__ == "__main__":
     bitfield_bmp("bmp-32bit-1010102.bmp", 124, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000)
     bitfield_bmp("bmp-32bit-111110.bmp", 40, 32, 0xFFE00000, 0x001FFC00, 0x000003FF)
@@ -848,6 +1078,7 @@ if __name__ == "__main__":
     fax_tiff()
     heif_pictures()
     photos()
+    profile_pictures()
     # Cut short at half their length.
     for whole in ("tiff-rgb8.tif", "webp-lossy.webp", "heic-plain.heic", "tiff-rgb16-deflate.tif"):
         data = open(os.path.join(HERE, whole), "rb").read()

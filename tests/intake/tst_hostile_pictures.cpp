@@ -287,6 +287,59 @@ private slots:
         // 8 million pixels in 2 KB: AV1 packs flat areas far tighter than any fixed ratio.
         QTest::newRow("avif-3840x2160.avif")
             << "../large/avif-3840x2160.avif" << QSize(3840, 2160) << QList<QRgb>() << 0;
+        // Colour profiles: the stored numbers converted to sRGB. Display P3 on a gamma of
+        // 563/256 (2.2 as the profile stores it), stored 200 100 50 | 60 170 90 | 110 40 160 |
+        // 230 210 120: each channel to light, through the published D65 matrices of P3 (to XYZ)
+        // and sRGB (from XYZ), clipped to 0..1 and onto sRGB's curve, gives the colours below
+        // (the second's red is -0.04, clipped). The AVIF's colour box says P3 on sRGB's curve.
+        const QList<QRgb> p3{qRgb(216, 93, 24), qRgb(0, 174, 79), qRgb(120, 27, 168),
+                             qRgb(235, 210, 105), black};
+        for (const char* name : {"png-icc-p3.png", "webp-icc-p3.webp"})
+            QTest::newRow(name) << QString::fromLatin1(name) << QSize(40, 30) << p3 << 2;
+        // The JPEG stores 197 100 47 for the first (its encoder's loss), and P3 to sRGB takes
+        // dark blue's steps three times as steep: read as sRGB it would be 20 levels away.
+        QTest::newRow("jpeg-icc-p3.jpg") << "jpeg-icc-p3.jpg" << QSize(40, 30) << p3 << 8;
+        QTest::newRow("avif, nclx display p3")
+            << "avif-nclx-p3.avif" << QSize(40, 30)
+            << QList<QRgb>{qRgb(215, 93, 31), qRgb(0, 173, 80), qRgb(120, 33, 166),
+                           qRgb(234, 209, 105), black}
+            << 2;
+        // A profile whose red is sRGB's green and whose green is sRGB's red; in the JPEG, split
+        // over three segments, the first of them written last.
+        const QList<QRgb> swapped{green, red, blue, white, black};
+        QTest::newRow("png, red and green exchanged")
+            << "png-icc-swapped.png" << QSize(40, 30) << swapped << 2;
+        QTest::newRow("png with alpha, red and green exchanged")
+            << "png-icc-swapped-alpha.png" << QSize(40, 30)
+            << QList<QRgb>{green, red, clear, white, black} << 2;
+        QTest::newRow("avif, red and green exchanged")
+            << "avif-icc-swapped.avif" << QSize(40, 30) << swapped << 2;
+        QTest::newRow("jpeg, red and green exchanged, 3 segments out of order")
+            << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
+        // CMYK with a profile whose cyan is sRGB's red, magenta green and yellow blue (Qt's
+        // reader would show cyan, magenta and yellow). The JPEG stores 254 for a full ink, and
+        // a few less in the block of the marker: each level is about 3 of sRGB's steep dark end.
+        QTest::newRow("jpeg cmyk, inks as red, green and blue")
+            << "jpeg-cmyk-icc.jpg" << QSize(40, 30) << plain << 8;
+        // Grey stored as light (gamma 1): 200 is 0.784 of white, 229.1 on sRGB's curve.
+        QTest::newRow("png grey, linear grey profile")
+            << "png-icc-grey-linear.png" << QSize(40, 30)
+            << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
+                           black}
+            << 2;
+        // sRGB's own profile changes nothing, not even by a level.
+        QTest::newRow("png, srgb profile")
+            << "png-icc-srgb.png" << QSize(40, 30)
+            << QList<QRgb>{qRgb(200, 100, 50), qRgb(60, 170, 90), qRgb(110, 40, 160),
+                           qRgb(230, 210, 120), black}
+            << 0;
+        // Profiles that cannot be used are ignored: the picture is read as sRGB.
+        QTest::newRow("jpeg, one of two profile segments missing")
+            << "jpeg-icc-segment-missing.jpg" << QSize(40, 30) << plain << 2;
+        QTest::newRow("png, profile cut short")
+            << "png-icc-cut-short.png" << QSize(40, 30) << plain << 0;
+        QTest::newRow("png, grey profile on rgb")
+            << "png-icc-grey-on-rgb.png" << QSize(40, 30) << plain << 0;
     }
     void readableOnesArePlaced()
     {

@@ -3,6 +3,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include "picture/colour_profile.h"
 #include "picture/picture_file.h"
 #include "picture/tiff_reader.h"
 #include "surface/surface.h"
@@ -232,6 +233,161 @@ private slots:
         QVERIFY(load.ok());
         QCOMPARE(load->naturalSize, QSize(7, 5));
         QVERIFY(!loadPictureData(QByteArray("GIF89a")).ok());
+    }
+
+    // A profile's colours are converted however the picture comes (a file, bytes held, a file
+    // read once) and at every size read, a reduced picture with transparency as well. The
+    // profiles' red is sRGB's green, and their green sRGB's red; the CMYK profile's cyan is
+    // sRGB's red and its magenta sRGB's green.
+    void profileConvertedAtEverySize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRgb>("topLeft");
+        QTest::addColumn<QRgb>("topRight");
+        QTest::addColumn<int>("tolerance"); // see tst_hostile_pictures
+        const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0);
+        QTest::newRow("jpeg") << "jpeg-icc-swapped-3-chunks.jpg" << green << red << 2;
+        QTest::newRow("png with alpha") << "png-icc-swapped-alpha.png" << green << red << 2;
+        QTest::newRow("cmyk jpeg") << "jpeg-cmyk-icc.jpg" << red << green << 4;
+    }
+    void profileConvertedAtEverySize()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRgb, topLeft);
+        QFETCH(QRgb, topRight);
+        QFETCH(int, tolerance);
+        QFile file(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(file.seek(0));
+        const DecodeSizeFor sizes[] = {{}, [](QSize) { return QSize(20, 15); }, {}};
+        const PictureLoads held = loadPictureBytes(bytes, sizes);
+        const PictureLoads once = loadPictureOnce(file, sizes);
+        for (const PictureLoads* loads : {&held, &once}) {
+            QVERIFY2(loads->ok(), qPrintable(loads->error()));
+            QCOMPARE((*loads)->size(), std::size_t(3));
+            for (const Picture& picture : loads->value()) {
+                const QImage& image = picture.image;
+                const QPoint left(image.width() * 3 / 8, image.height() / 4);
+                const QPoint right(image.width() * 3 / 4, image.height() / 4);
+                QVERIFY2(closeColor(image.pixel(left), topLeft, tolerance),
+                         qPrintable(colorText(image.pixel(left))));
+                QVERIFY2(closeColor(image.pixel(right), topRight, tolerance),
+                         qPrintable(colorText(image.pixel(right))));
+            }
+        }
+    }
+
+    // A pixel converted as a colour box (nclx: primaries, transfer) or an ICC profile (from one of
+    // the PNGs) describes it, or left as it is, not even passed through an sRGB transform, for
+    // sRGB. Expected colours: the primaries' published D65 matrices to XYZ and from XYZ to sRGB,
+    // the curves by hand (a grey of 64 on gamma 2.2 is 0.0478 of white, 61.7 on sRGB's curve).
+    void colourDescriptions_data()
+    {
+        QTest::addColumn<int>("primaries");
+        QTest::addColumn<int>("transfer");
+        QTest::addColumn<QString>("iccFrom");
+        QTest::addColumn<QRgb>("stored");
+        QTest::addColumn<QRgb>("shown");
+        QTest::addColumn<bool>("converted");
+        const QRgb orange = qRgb(200, 100, 50), grey = qRgb(64, 64, 64);
+        QTest::newRow("unspecified") << 2 << 2 << "" << orange << orange << false;
+        QTest::newRow("sRGB") << 1 << 13 << "" << orange << orange << false;
+        QTest::newRow("BT.709 curve, shown as sRGB") << 1 << 1 << "" << orange << orange << false;
+        QTest::newRow("unknown primaries") << 99 << 13 << "" << orange << orange << false;
+        QTest::newRow("Display P3") << 12 << 13 << "" << orange << qRgb(215, 93, 31) << true;
+        QTest::newRow("Display P3, PQ not tone-mapped")
+            << 12 << 16 << "" << orange << qRgb(215, 93, 31) << true;
+        QTest::newRow("BT.2020") << 9 << 13 << "" << orange << qRgb(241, 76, 29) << true;
+        QTest::newRow("gamma 2.2") << 1 << 4 << "" << grey << qRgb(62, 62, 62) << true;
+        QTest::newRow("gamma 2.8") << 1 << 5 << "" << grey << qRgb(40, 40, 40) << true;
+        QTest::newRow("linear") << 1 << 8 << "" << grey << qRgb(137, 137, 137) << true;
+        QTest::newRow("sRGB's ICC profile")
+            << 0 << 0 << "png-icc-srgb.png" << orange << orange << false;
+        QTest::newRow("P3 ICC profile, gamma 2.2")
+            << 0 << 0 << "png-icc-p3.png" << orange << qRgb(216, 93, 24) << true;
+    }
+    void colourDescriptions()
+    {
+        QFETCH(int, primaries);
+        QFETCH(int, transfer);
+        QFETCH(QString, iccFrom);
+        QFETCH(QRgb, stored);
+        QFETCH(QRgb, shown);
+        QFETCH(bool, converted);
+        ColourDescription colour;
+        if (iccFrom.isEmpty()) {
+            colour.nclx = Nclx{primaries, transfer, 0, true};
+        } else {
+            QFile png(QStringLiteral(HAKOMIRU_TEST_DATA "/pictures/") + iccFrom);
+            QVERIFY(png.open(QIODevice::ReadOnly));
+            colour.icc = readPngIccProfile(png);
+            QVERIFY(!colour.icc.isEmpty());
+        }
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setPixel(0, 0, stored);
+        const uchar* before = image.constBits();
+        QCOMPARE(convertToSrgb(image, colour), converted);
+        QVERIFY2(closeColor(image.pixel(0, 0), shown, 1), qPrintable(colorText(image.pixel(0, 0))));
+        if (!converted)
+            QCOMPARE(image.constBits(), before); // untouched, not even detached
+    }
+
+    // The ICC profile of a JPEG, from its APP2 segments joined by their sequence numbers. Each
+    // segment is given as "n/of:bytes"; a segment after the first scan is not read.
+    void jpegProfileSegments_data()
+    {
+        QTest::addColumn<QStringList>("segments");
+        QTest::addColumn<QByteArray>("profile");
+        QTest::newRow("one") << QStringList{"1/1:abc"} << QByteArray("abc");
+        QTest::newRow("three in order")
+            << QStringList{"1/3:ab", "2/3:cd", "3/3:e"} << QByteArray("abcde");
+        QTest::newRow("three out of order")
+            << QStringList{"3/3:e", "1/3:ab", "2/3:cd"} << QByteArray("abcde");
+        QTest::newRow("other segments between")
+            << QStringList{"1/2:ab", "comment", "2/2:cd"} << QByteArray("abcd");
+        QTest::newRow("an empty segment") << QStringList{"1/2:", "2/2:cd"} << QByteArray("cd");
+        QTest::newRow("none") << QStringList{"comment"} << QByteArray();
+        QTest::newRow("one missing") << QStringList{"1/3:ab", "3/3:e"} << QByteArray();
+        QTest::newRow("one twice") << QStringList{"1/2:ab", "1/2:ab", "2/2:cd"} << QByteArray();
+        QTest::newRow("counts disagree") << QStringList{"1/2:ab", "2/3:cd"} << QByteArray();
+        QTest::newRow("number 0") << QStringList{"0/1:ab"} << QByteArray();
+        QTest::newRow("number beyond count") << QStringList{"2/1:ab"} << QByteArray();
+        QTest::newRow("the last after the scan")
+            << QStringList{"1/2:ab", "scan", "2/2:cd"} << QByteArray();
+        QTest::newRow("cut short") << QStringList{"1/1:abc", "cut"} << QByteArray();
+    }
+    void jpegProfileSegments()
+    {
+        QFETCH(QStringList, segments);
+        QFETCH(QByteArray, profile);
+        QByteArray jpeg("\xff\xd8");
+        auto segment = [&jpeg](char marker, const QByteArray& data) {
+            jpeg += '\xff';
+            jpeg += marker;
+            jpeg += char((data.size() + 2) >> 8);
+            jpeg += char((data.size() + 2) & 0xff);
+            jpeg += data;
+        };
+        for (const QString& text : segments) {
+            if (text == "comment") {
+                segment('\xfe', "a comment");
+            } else if (text == "scan") {
+                segment('\xda', QByteArray(10, '\0'));
+            } else if (text == "cut") {
+                jpeg.chop(2); // the last segment ends before its length says
+            } else {
+                const QStringList parts = text.split(QRegularExpression("[/:]"));
+                segment('\xe2', QByteArray("ICC_PROFILE", 12) + char(parts[0].toInt()) +
+                                    char(parts[1].toInt()) + parts[2].toLatin1());
+            }
+        }
+        jpeg += "\xff\xd9";
+        if (segments.endsWith("cut"))
+            jpeg.chop(2);
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        QCOMPARE(readJpegIccProfile(buffer), profile);
     }
 };
 
