@@ -662,6 +662,24 @@ private:
         return decoded;
     }
 
+    // Whether the picture's bytes are held in memory already (a pasted picture's, a file's read
+    // once), so that having them whole costs nothing more.
+    [[nodiscard]] bool holdsBytes() const
+    {
+        return qobject_cast<QBuffer*>(&m_device) != nullptr ||
+               dynamic_cast<ReadOnceDevice*>(&m_device) != nullptr;
+    }
+
+    // The picture's bytes whole: as they are held, or read from the file.
+    QByteArray allBytes()
+    {
+        if (auto* buffer = qobject_cast<QBuffer*>(&m_device))
+            return buffer->data();
+        if (auto* readOnce = dynamic_cast<ReadOnceDevice*>(&m_device))
+            return readOnce->whole();
+        return bytesAt(m_device, 0, m_headers.fileBytes);
+    }
+
     // The picture's bytes whole in memory, for the readers that read from memory: bytes held
     // already (a pasted picture's, a file's read once) as they are held, a file's read whole.
     // Gives the bytes read besides those held, or why they could not be had.
