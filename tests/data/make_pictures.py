@@ -1033,6 +1033,9 @@ def profile_pictures():
          png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
     greys = quadrants((200,), (100,), (50,), (255,), (0,))
     save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
+    # The same profiles in a TIFF's ICC tag.
+    save("tiff-icc-swapped.tif", tiff(plain, 2, extra={34675: (7, list(SWAPPED))}))
+    save("tiff-icc-grey-linear.tif", tiff(greys, 1, extra={34675: (7, list(LINEAR_GREY))}))
     # AVIF with the exchanging profile in its colour box (prof), losslessly.
     save("avif-icc-swapped.avif",
          heif_of_png(png_with_profile(plain, SWAPPED), "-A", "-L", "--no-alpha"))

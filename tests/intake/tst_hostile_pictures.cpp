@@ -316,6 +316,8 @@ private slots:
             << "avif-icc-swapped.avif" << QSize(40, 30) << swapped << 2;
         QTest::newRow("jpeg, red and green exchanged, 3 segments out of order")
             << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
+        QTest::newRow("tiff, red and green exchanged")
+            << "tiff-icc-swapped.tif" << QSize(40, 30) << swapped << 2;
         // CMYK with a profile whose cyan is sRGB's red, magenta green and yellow blue (Qt's
         // reader would show cyan, magenta and yellow). The JPEG stores 254 for a full ink, and
         // a few less in the block of the marker: each level is about 3 of sRGB's steep dark end.
@@ -324,6 +326,11 @@ private slots:
         // Grey stored as light (gamma 1): 200 is 0.784 of white, 229.1 on sRGB's curve.
         QTest::newRow("png grey, linear grey profile")
             << "png-icc-grey-linear.png" << QSize(40, 30)
+            << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
+                           black}
+            << 2;
+        QTest::newRow("tiff grey, linear grey profile")
+            << "tiff-icc-grey-linear.tif" << QSize(40, 30)
             << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
                            black}
             << 2;
