@@ -194,6 +194,7 @@ public:
     [[nodiscard]] qint64 size() const override { return m_size; }
 
     // The whole file, read to its end; shares the bytes held. Empty when it cannot be read whole.
+    // ASSUMES: passOn() has not been called.
     QByteArray whole()
     {
         if (!heldTo(m_size))
@@ -201,11 +202,33 @@ public:
         return m_held;
     }
 
+    // From now on the bytes not held yet are handed on as they are read, not held: for a picture
+    // whose decoding reads its file through once, so that its file is not held besides it.
+    void passOn() { m_passOn = true; }
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
         const qint64 at = pos();
         const qint64 end = std::min(m_size, at + maxSize);
+        if (m_passOn && end > m_count) {
+            // What is held, then the rest straight from the source: readers take a short read
+            // for the end of the file.
+            const qint64 fromHeld = std::max<qint64>(0, m_count - at);
+            if (fromHeld > 0)
+                std::memcpy(data, m_held.constData() + at, std::size_t(fromHeld));
+            const qint64 from = at + fromHeld;
+            if (m_source.pos() != from && !m_source.seek(from))
+                return fromHeld > 0 ? fromHeld : -1;
+            qint64 given = fromHeld;
+            while (at + given < end) {
+                const qint64 read = m_source.read(data + given, end - at - given);
+                if (read <= 0)
+                    return given > 0 || read == 0 ? given : -1;
+                given += read;
+            }
+            return given;
+        }
         if (!heldTo(end) && m_count <= at)
             return at >= m_size ? 0 : -1;
         const qint64 count = std::min(end, m_count) - at;
@@ -233,6 +256,7 @@ private:
     const qint64 m_size;
     QByteArray m_held;
     qint64 m_count = 0; // bytes of m_held read so far
+    bool m_passOn = false;
 };
 
 // The colour profile embedded in a JPEG, PNG or WebP file, and the colour model of its pixels.
@@ -533,6 +557,14 @@ private:
     {
         Decoded decoded{{}, plan.natural, plan.wanted, m_headers.colour};
         QByteArray cmykBytes; // a CMYK picture's bytes, read once for all its sizes
+        // Decoded once, or at one size: the file's bytes are read through once, so its rest is
+        // not held.
+        const bool oneSize =
+            std::all_of(plan.jpegScales.begin(), plan.jpegScales.end(),
+                        [&plan](QSize scale) { return scale == plan.jpegScales.front(); });
+        if (oneSize && !m_cmykProfile)
+            if (auto* once = dynamic_cast<ReadOnceDevice*>(&m_device))
+                once->passOn();
         if (plan.jpegScales.empty()) {
             decoded.images.push_back(m_reader.read());
             if (decoded.images.front().isNull())
