@@ -1,6 +1,6 @@
-// The colour profile readers (a JPEG's APP2 segments, a PNG's iCCP chunk, a WebP's ICCP chunk),
-// and the conversion of a small picture with what they find, and with the bytes themselves taken
-// as a profile, for RGB and grey pixels.
+// The colour profile readers (a JPEG's APP2 segments, a PNG's iCCP chunk, a WebP's ICCP chunk, a
+// BMP's embedded profile), and the conversion of a small picture with what they find, and with the
+// bytes themselves taken as a profile, for RGB and grey pixels.
 
 #include <QImage>
 
@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     convertWith(hakomiru::readJpegIccProfile(input.device()));
     convertWith(hakomiru::readPngIccProfile(input.device()));
     convertWith(hakomiru::readWebpIccProfile(input.device()));
+    convertWith(hakomiru::readBmpIccProfile(input.device()));
     convertWith(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
     return 0;
 }

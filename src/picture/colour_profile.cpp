@@ -175,6 +175,26 @@ QByteArray readWebpIccProfile(QIODevice& device)
     }
 }
 
+QByteArray readBmpIccProfile(QIODevice& device)
+{
+    // The file header (14 bytes), then a version 5 info header: its colour space at 56, the
+    // profile's offset from the info header's start at 112 and its size at 116.
+    constexpr qint64 fileHeader = 14;
+    const QByteArray head = bytesAt(device, 0, fileHeader + 124);
+    if (head.size() < fileHeader + 124 || !head.startsWith("BM") ||
+        qFromLittleEndian<quint32>(head.constData() + fileHeader) < 124)
+        return {};
+    constexpr quint32 profileEmbedded = 0x4d424544; // "MBED"
+    if (qFromLittleEndian<quint32>(head.constData() + fileHeader + 56) != profileEmbedded)
+        return {};
+    const qint64 offset = qFromLittleEndian<quint32>(head.constData() + fileHeader + 112);
+    const qint64 length = qFromLittleEndian<quint32>(head.constData() + fileHeader + 116);
+    if (length == 0 || length > largestIccProfile)
+        return {};
+    const QByteArray profile = bytesAt(device, fileHeader + offset, length);
+    return profile.size() == length ? profile : QByteArray();
+}
+
 quint32 iccColourSpace(const QByteArray& icc)
 {
     return icc.size() >= 20 ? bigEndian32(icc, 16) : 0;

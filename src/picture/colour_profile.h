@@ -55,6 +55,10 @@ inline constexpr qint64 largestIccProfile = qint64(16) << 20;
 // The ICC profile of the WebP file in `device`, from its ICCP chunk; empty when there is none.
 [[nodiscard]] QByteArray readWebpIccProfile(QIODevice& device);
 
+// The ICC profile embedded in the BMP in `device` (a version 5 header whose colour space is
+// "embedded"); empty when there is none. A linked profile (a file name) is not followed.
+[[nodiscard]] QByteArray readBmpIccProfile(QIODevice& device);
+
 // The colour space an ICC profile's header names ('RGB ', 'GRAY', 'CMYK' as a big-endian number),
 // read as a number: files hold any value there, which LittleCMS's enumeration does not.
 [[nodiscard]] quint32 iccColourSpace(const QByteArray& icc);

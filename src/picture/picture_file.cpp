@@ -271,6 +271,8 @@ ColourDescription readColourDescription(QIODevice& device, const QByteArray& for
         colour.stored = grey ? StoredColours::Grey : StoredColours::Rgb;
     } else if (format == "webp") {
         colour.icc = readWebpIccProfile(device);
+    } else if (format == "bmp") {
+        colour.icc = readBmpIccProfile(device);
     }
     return colour;
 }
@@ -481,7 +483,8 @@ public:
     PictureLoads decode(const Plan& plan)
     {
         if (m_headers.route == Route::OwnBmp)
-            return finish({{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted, {}});
+            return finish(
+                {{readBmp(m_device, m_headers.bmp)}, plan.natural, plan.wanted, m_headers.colour});
         Result<Decoded> decoded = m_headers.route == Route::KeyedPng ? decodeKeyedPng()
                                   : m_headers.route == Route::Heif   ? decodeHeif(plan)
                                   : m_headers.route == Route::Tiff   ? decodeTiff(plan)

@@ -963,6 +963,19 @@ def png_with_profile(rows, profile, grey=False, alpha=False):
             + png_chunk(b"IEND", b""))
 
 
+def bmp_with_profile(rows, profile):
+    """A 24-bit BMP with a version 5 header whose colour space is the profile embedded after its
+    pixels."""
+    header = bytearray(info(124, 24, 0))
+    header[56:60] = b"DEBM"  # PROFILE_EMBEDDED, little-endian
+    data = bytearray(bmp(bytes(header), b"", rows,
+                         lambda row: b"".join(bytes((c[2], c[1], c[0])) for c in row)))
+    struct.pack_into("<II", data, 14 + 112, len(data) - 14, len(profile))
+    data += profile
+    struct.pack_into("<I", data, 2, len(data))
+    return bytes(data)
+
+
 def jpeg_with_profile(rows, profile, pieces=1, order=None):
     """A JPEG of `rows` at the best quality, colour not subsampled, with `profile` split into
     `pieces` APP2 segments, written in the sequence numbers' `order` (from 1; their own order
@@ -1033,6 +1046,8 @@ def profile_pictures():
          png_with_profile(quadrants(RED, GREEN, CLEAR, WHITE, BLACK), SWAPPED, alpha=True))
     greys = quadrants((200,), (100,), (50,), (255,), (0,))
     save("png-icc-grey-linear.png", png_with_profile(greys, LINEAR_GREY, grey=True))
+    # A BMP with the exchanging profile embedded after its pixels (a version 5 header, "MBED").
+    save("bmp-icc-swapped.bmp", bmp_with_profile(plain, SWAPPED))
     # The same profiles in a TIFF's ICC tag.
     save("tiff-icc-swapped.tif", tiff(plain, 2, extra={34675: (7, list(SWAPPED))}))
     save("tiff-icc-grey-linear.tif", tiff(greys, 1, extra={34675: (7, list(LINEAR_GREY))}))

@@ -318,6 +318,8 @@ private slots:
             << "jpeg-icc-swapped-3-chunks.jpg" << QSize(40, 30) << swapped << 2;
         QTest::newRow("tiff, red and green exchanged")
             << "tiff-icc-swapped.tif" << QSize(40, 30) << swapped << 2;
+        QTest::newRow("bmp, red and green exchanged, the profile after the pixels")
+            << "bmp-icc-swapped.bmp" << QSize(40, 30) << swapped << 2;
         // CMYK with a profile whose cyan is sRGB's red, magenta green and yellow blue (Qt's
         // reader would show cyan, magenta and yellow). The JPEG stores 254 for a full ink, and
         // a few less in the block of the marker: each level is about 3 of sRGB's steep dark end.
