@@ -127,7 +127,7 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
         depends=$(dpkg-deb -f "$deb" Depends)
         echo "Depends: $depends"
         for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libheif1 \
-                qt6-image-formats-plugins 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
+                liblcms2-2 libtiff6 qt6-image-formats-plugins 'fonts-noto-cjk | fonts-ipafont-gothic' qt6-translations-l10n; do
             grep -qF "$needed" <<<"$depends" || fault "the package does not depend on $needed"
         done
         [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fault "the package does not recommend qt6-wayland"
