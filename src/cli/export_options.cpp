@@ -58,27 +58,36 @@ bool sameFile(const QString& a, const QString& b)
 
 // One option of the command line: its names as typed ("-o", "--fit"), and whether it takes a
 // value.
-struct OptionSpec
+struct KnownOption
 {
     QStringList names;
     bool takesValue;
 };
 
 // Every option the exporter knows, in the order the help lists them.
-std::vector<OptionSpec> optionSpecs()
+std::vector<KnownOption> knownOptions()
 {
-    std::vector<OptionSpec> specs;
+    std::vector<KnownOption> options;
     for (const VisibleSlot& slot : visibleSlots)
-        specs.push_back({{pictureOption(slot)}, true});
+        options.push_back({{pictureOption(slot)}, true});
     for (const VisibleSlot& slot : visibleSlots)
-        specs.push_back({{viewOption(slot)}, true});
+        options.push_back({{viewOption(slot)}, true});
     for (const char* name :
          {"--fit", "-o", "--scale", "--pdf", "--svg", "--box", "--dpi", "--paper", "--orientation"})
-        specs.push_back({{QString::fromLatin1(name)}, true});
-    specs.push_back({{QStringLiteral("--pasted")}, false});
-    specs.push_back({{QStringLiteral("-h"), QStringLiteral("--help")}, false});
-    specs.push_back({{QStringLiteral("--version")}, false});
-    return specs;
+        options.push_back({{QString::fromLatin1(name)}, true});
+    options.push_back({{QStringLiteral("--pasted")}, false});
+    options.push_back({{QStringLiteral("-h"), QStringLiteral("--help")}, false});
+    options.push_back({{QStringLiteral("--version")}, false});
+    return options;
+}
+
+// Whether `argument`, as typed, is an option that takes a value.
+bool takesValue(const QString& argument)
+{
+    const std::vector<KnownOption> options = knownOptions();
+    return std::any_of(options.begin(), options.end(), [&argument](const KnownOption& option) {
+        return option.takesValue && option.names.contains(argument);
+    });
 }
 
 // An option's name as QCommandLineParser knows it: without its dashes.
@@ -103,11 +112,11 @@ public:
     {
         m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-        for (const OptionSpec& spec : optionSpecs()) {
+        for (const KnownOption& option : knownOptions()) {
             QStringList names;
-            for (const QString& name : spec.names)
+            for (const QString& name : option.names)
                 names << bare(name);
-            m_parser.addOption(spec.takesValue
+            m_parser.addOption(option.takesValue
                                    ? QCommandLineOption(names, QString(), QStringLiteral("value"))
                                    : QCommandLineOption(names));
         }
@@ -166,12 +175,9 @@ private:
     // The option that takes a value whose value is missing at the end of the line, if any.
     [[nodiscard]] std::optional<QString> lastValueOption() const
     {
-        if (m_arguments.isEmpty())
+        if (m_arguments.isEmpty() || !takesValue(m_arguments.last()))
             return std::nullopt;
-        for (const OptionSpec& spec : optionSpecs())
-            if (spec.takesValue && spec.names.contains(m_arguments.last()))
-                return m_arguments.last();
-        return std::nullopt;
+        return m_arguments.last();
     }
 
     // The one value of option `name`: refused when the option is given more than once, or with
@@ -317,12 +323,6 @@ private:
     // value), or 0 without one.
     [[nodiscard]] qsizetype argumentsAfterDashes() const
     {
-        const std::vector<OptionSpec> specs = optionSpecs();
-        auto takesValue = [&specs](const QString& argument) {
-            return std::any_of(specs.begin(), specs.end(), [&argument](const OptionSpec& spec) {
-                return spec.takesValue && spec.names.contains(argument);
-            });
-        };
         for (qsizetype i = 0; i < m_arguments.size(); ++i) {
             if (m_arguments[i] == QLatin1String("--"))
                 return m_arguments.size() - i - 1;

@@ -259,7 +259,8 @@ private:
     bool m_passOn = false;
 };
 
-// The colour profile embedded in a JPEG, PNG or WebP file, and the colour model of its pixels.
+// The colour profile embedded in a JPEG, PNG, WebP or BMP file, and the colour model of its
+// pixels.
 ColourDescription readColourDescription(QIODevice& device, const QByteArray& format)
 {
     ColourDescription colour;
@@ -720,18 +721,13 @@ private:
     // Gives the bytes read besides those held, or why they could not be had.
     Result<qint64> holdWhole()
     {
-        auto* buffer = qobject_cast<QBuffer*>(&m_device);
-        auto* readOnce = dynamic_cast<ReadOnceDevice*>(&m_device);
-        const bool held = buffer != nullptr || readOnce != nullptr;
-        const qint64 fileBytes = held ? 0 : m_headers.fileBytes;
+        const qint64 fileBytes = holdsBytes() ? 0 : m_headers.fileBytes;
         if (m_heldBytes + fileBytes > pictureMemoryBudget)
             return Failure{QStringLiteral("the picture is too large: its file holds %1 MB, more "
                                           "than the %2 MB this program allows")
                                .arg((m_headers.fileBytes + megabyte - 1) / megabyte)
                                .arg(pictureMemoryBudget / megabyte)};
-        m_wholeBytes = buffer != nullptr     ? buffer->data()
-                       : readOnce != nullptr ? readOnce->whole()
-                                             : bytesAt(m_device, 0, fileBytes);
+        m_wholeBytes = allBytes();
         if (m_wholeBytes.size() != m_headers.fileBytes)
             return Failure{QStringLiteral("the file could not be read")};
         return fileBytes;

@@ -326,16 +326,12 @@ private slots:
         QTest::newRow("jpeg cmyk, inks as red, green and blue")
             << "jpeg-cmyk-icc.jpg" << QSize(40, 30) << plain << 8;
         // Grey stored as light (gamma 1): 200 is 0.784 of white, 229.1 on sRGB's curve.
+        const QList<QRgb> linearGrey{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122),
+                                     white, black};
         QTest::newRow("png grey, linear grey profile")
-            << "png-icc-grey-linear.png" << QSize(40, 30)
-            << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
-                           black}
-            << 2;
+            << "png-icc-grey-linear.png" << QSize(40, 30) << linearGrey << 2;
         QTest::newRow("tiff grey, linear grey profile")
-            << "tiff-icc-grey-linear.tif" << QSize(40, 30)
-            << QList<QRgb>{qRgb(229, 229, 229), qRgb(168, 168, 168), qRgb(122, 122, 122), white,
-                           black}
-            << 2;
+            << "tiff-icc-grey-linear.tif" << QSize(40, 30) << linearGrey << 2;
         // sRGB's own profile changes nothing, not even by a level.
         QTest::newRow("png, srgb profile")
             << "png-icc-srgb.png" << QSize(40, 30)
